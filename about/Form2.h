@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Form.h"
+#include "platform/Label.h"
+
+#include <QPushButton>
+
+class Form1;
+
+// The About window: the program's title, its author's credit, and two links.
+class Form2 : public Form {
+    Q_OBJECT
+
+public:
+    Form2(Platform& platform, Form1& face);
+
+    // Controls, front to back.
+    QPushButton* Command1;
+    Label* Homepage;
+    Label* Email;
+    Label* Label2;
+    Label* Label1;
+
+    void Command1_Click();
+    void Email_MouseDown(int Button, int Shift, float X, float Y);
+    void Email_MouseUp(int Button, int Shift, float X, float Y);
+    void Homepage_MouseDown(int Button, int Shift, float X, float Y);
+    void Homepage_MouseUp(int Button, int Shift, float X, float Y);
+
+    static constexpr std::uint32_t linkColour = 0x00800000;
+    static constexpr std::uint32_t pressedLinkColour = 0x00800080;
+
+protected:
+    void Form_Load() override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void openLink(const QString& target);
+
+    Form1& face_;
+};

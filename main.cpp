@@ -1,0 +1,46 @@
+#include "face/Form1.h"
+#include "platform/X11Platform.h"
+
+#include <QApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+
+namespace {
+
+// The pupils follow the pointer through X11, and Qt would abort with a screenful of warnings
+// if it could not open a display: check first and say what is missing in one line.
+bool x11DisplayReachable() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fputs("vardo: needs an X11 display, and DISPLAY is not set\n", stderr);
+        return false;
+    }
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (!reachable)
+        std::fprintf(stderr, "vardo: needs an X11 display, and cannot open display %s\n",
+                     qgetenv("DISPLAY").constData());
+    return reachable;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!x11DisplayReachable())
+        return 1;
+    // Also under Wayland: only X11 tells a client where the pointer is over other windows.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pellmoor"));
+    QApplication::setApplicationVersion(QStringLiteral(VARDO_VERSION));
+    // The program ends by its Exit command only, not when the About window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    X11Platform platform;
+    Form1 face(platform);
+    face.Show();
+    return QApplication::exec();
+}

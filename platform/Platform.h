@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/ApiTypes.h"
+
+class QMenu;
+
+// The operating-system calls the windows make, and the few run-time operations whose effect
+// tests need to see or steer. X11Platform provides them on the desktop; RecordingPlatform
+// records them for the unit tests.
+//
+// Positions are logical pixels throughout. Where the design speaks of twips (a form's Left and
+// Top), this layer uses pixels: 15 twips per pixel cancels out of every sum the windows make.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Cursor position in screen pixels. Returns non-zero on success.
+    virtual std::int32_t GetCursorPos(PointApi& point) = 0;
+    // Rewrites point from screen pixels to client pixels of window.
+    virtual std::int32_t ScreenToClient(HWND window, PointApi& point) = 0;
+    // The inside of the closed polygon points[0..count-1], in window pixels.
+    virtual HRGN CreatePolygonRgn(const PointApi* points, std::int32_t count,
+                                  std::int32_t fillMode) = 0;
+    // Cuts window to region (window pixels) for drawing and for input.
+    virtual std::int32_t SetWindowRgn(HWND window, HRGN region, bool redraw) = 0;
+    // With insertAfter HWND_TOPMOST or HWND_NOTOPMOST, moves window into or out of the
+    // topmost band; SWP_NOMOVE | SWP_NOSIZE keep it where it is.
+    virtual std::int32_t SetWindowPos(HWND window, std::intptr_t insertAfter, std::int32_t x,
+                                      std::int32_t y, std::int32_t cx, std::int32_t cy,
+                                      std::uint32_t flags) = 0;
+    // Hands file (a mailto: or web address, 8-bit local encoding) to the desktop's handler.
+    virtual std::intptr_t ShellExecuteA(HWND owner, const char* operation, const char* file,
+                                        const char* parameters, const char* directory,
+                                        std::int32_t showCommand) = 0;
+
+    // Shows menu at the cursor and returns when it has closed.
+    virtual void PopupMenu(HWND window, QMenu& menu) = 0;
+    // Runs the pending window events (painting, timers), but no input: a mouse handler that
+    // calls this is never re-entered by the next mouse event.
+    virtual void DoEvents() = 0;
+    // Ends the program at once with status 0. No handler runs afterwards.
+    virtual void End() = 0;
+    // The mouse buttons held now (vbLeftButton | vbRightButton | vbMiddleButton).
+    virtual int MouseButtons() = 0;
+};

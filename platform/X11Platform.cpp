@@ -1,0 +1,150 @@
+#include "platform/X11Platform.h"
+
+#include "platform/Form.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPolygon>
+#include <QProcess>
+#include <QWidget>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+xcb_connection_t* x11Connection() {
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+} // namespace
+
+std::int32_t X11Platform::GetCursorPos(PointApi& point) {
+    // One QueryPointer round trip, in logical pixels.
+    const QPoint at = QCursor::pos();
+    point.x = at.x();
+    point.y = at.y();
+    return 1;
+}
+
+std::int32_t X11Platform::ScreenToClient(HWND window, PointApi& point) {
+    if (!window)
+        return 0;
+    const QPoint client = window->mapFromGlobal(QPoint(point.x, point.y));
+    point.x = client.x();
+    point.y = client.y();
+    return 1;
+}
+
+HRGN X11Platform::CreatePolygonRgn(const PointApi* points, std::int32_t count,
+                                   std::int32_t fillMode) {
+    if (!points || count < 3)
+        return QRegion();
+    QPolygon polygon;
+    polygon.reserve(count);
+    for (std::int32_t i = 0; i < count; ++i)
+        polygon << QPoint(points[i].x, points[i].y);
+    // For a polygon that never crosses itself both rules cover the same inside; 0 (no rule
+    // at all) is read as alternate.
+    return QRegion(polygon, fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+}
+
+std::int32_t X11Platform::SetWindowRgn(HWND window, HRGN region, bool redraw) {
+    if (!window)
+        return 0;
+    // The region is in window pixels; the widget's mask is in client pixels.
+    const auto* form = qobject_cast<const Form*>(window);
+    const QPoint offset = form ? form->clientOffset() : QPoint();
+    window->setMask(region.translated(-offset));
+    if (redraw)
+        window->update();
+    return 1;
+}
+
+std::int32_t X11Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, std::int32_t x,
+                                       std::int32_t y, std::int32_t cx, std::int32_t cy,
+                                       std::uint32_t flags) {
+    if (!window)
+        return 0;
+    // A window that is not yet on the screen takes the widget flag, which Qt applies as it maps
+    // the window. On a mapped window the flag goes to the QWindow instead, which sends
+    // _NET_WM_STATE_ABOVE to the window manager: QWidget::setWindowFlag would destroy and
+    // re-create the window, and QWidget re-creates it too at show() if the two disagree.
+    if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
+        const bool topmost = insertAfter == HWND_TOPMOST;
+        if (!window->isVisible())
+            window->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+        else if (QWindow* native = window->windowHandle())
+            native->setFlag(Qt::WindowStaysOnTopHint, topmost);
+    }
+    if (!(flags & SWP_NOMOVE))
+        window->move(x, y);
+    if (!(flags & SWP_NOSIZE))
+        window->resize(cx, cy);
+    return 1;
+}
+
+std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char* file, const char*,
+                                         const char*, std::int32_t) {
+    if (!file || !*file)
+        return SE_ERR_FNF;
+    if (operation && std::strcmp(operation, "open") != 0)
+        return SE_ERR_NOASSOC;
+    // xdg-open finds the desktop's handler for the scheme. The target is one argument of its
+    // own, never seen by a shell; the child is detached, so nothing waits for it and nothing
+    // is left to reap.
+    const bool started =
+        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLocal8Bit(file)});
+    return started ? SHELL_EXECUTE_OK : SE_ERR_FNF;
+}
+
+void X11Platform::PopupMenu(HWND, QMenu& menu) {
+    menu.exec(QCursor::pos());
+}
+
+void X11Platform::DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void X11Platform::End() {
+    // Stops where it stands: no close or unload handler runs. The server removes the windows
+    // when the connection goes with the process.
+    if (xcb_connection_t* c = x11Connection())
+        xcb_flush(c);
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+int X11Platform::MouseButtons() {
+    // Asked of the server rather than Qt's record of the last event, since a menu or another
+    // client may have taken the release.
+    int held = 0;
+    xcb_connection_t* c = x11Connection();
+    if (!c) {
+        const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+        return (buttons & Qt::LeftButton ? vbLeftButton : 0) |
+               (buttons & Qt::RightButton ? vbRightButton : 0) |
+               (buttons & Qt::MiddleButton ? vbMiddleButton : 0);
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr), &std::free);
+    if (reply) {
+        if (reply->mask & XCB_BUTTON_MASK_1)
+            held |= vbLeftButton;
+        if (reply->mask & XCB_BUTTON_MASK_3)
+            held |= vbRightButton;
+        if (reply->mask & XCB_BUTTON_MASK_2)
+            held |= vbMiddleButton;
+    }
+    return held;
+}

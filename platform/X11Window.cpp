@@ -1,0 +1,49 @@
+#include "platform/X11Window.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+xcb_connection_t* connection() {
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    const auto cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(c, cookie, nullptr), &std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+} // namespace
+
+void X11Window::skipTaskbarAndPager(QWidget& window) {
+    xcb_connection_t* c = connection();
+    if (!c)
+        return;
+    constexpr std::uint32_t add = 1;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window.windowHandle()->winId());
+    message.type = atom(c, "_NET_WM_STATE");
+    message.data.data32[0] = add;
+    message.data.data32[1] = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+    message.data.data32[2] = atom(c, "_NET_WM_STATE_SKIP_PAGER");
+    message.data.data32[3] = 1; // the request comes from an application
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+}

@@ -1,0 +1,219 @@
+#include "about/Form2.h"
+#include "face/Form1.h"
+#include "platform/LinkCursor.h"
+#include "platform/RecordingPlatform.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+class AboutTest : public QObject {
+    Q_OBJECT
+
+private:
+    RecordingPlatform platform;
+    std::unique_ptr<Form1> face;
+
+    Form2& openAbout() {
+        face = std::make_unique<Form1>(platform);
+        face->Load();
+        platform.clear();
+        face->mAbout_Click();
+        return *face->aboutWindow();
+    }
+
+private Q_SLOTS:
+    void cleanup() {
+        face.reset();
+        platform = RecordingPlatform();
+    }
+
+    void definition() {
+        Form2& about = openAbout();
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Vardo"));
+        QCOMPARE(about.size(), QSize(245, 110));
+        QCOMPARE(about.minimumSize(), about.maximumSize());
+        QVERIFY(about.showInTaskbar());
+        const Qt::WindowFlags flags = about.windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!about.windowIcon().isNull());
+
+        // Front to back, with the boxes of the design.
+        const QList<QWidget*> frontToBack{about.Command1, about.Homepage, about.Email, about.Label2,
+                                          about.Label1};
+        const QList<QRect> boxes{{92, 78, 65, 23},
+                                 {3, 49, 238, 18},
+                                 {69, 33, 107, 18},
+                                 {41, 18, 163, 18},
+                                 {27, 3, 187, 18}};
+        const QObjectList children = about.children();
+        for (int i = 0; i < frontToBack.size(); ++i) {
+            QCOMPARE(frontToBack[i]->geometry(), boxes[i]);
+            if (i > 0)
+                QVERIFY(children.indexOf(frontToBack[i]) < children.indexOf(frontToBack[i - 1]));
+        }
+        // In an overlap the control in front takes the mouse: the band Email and Homepage share.
+        QCOMPARE(about.childAt(120, 49), about.Homepage);
+        QCOMPARE(about.childAt(120, 48), about.Email);
+
+        QCOMPARE(about.Label1->Caption(), QStringLiteral("Pellmoor"));
+        QCOMPARE(about.Label2->Caption(), QStringLiteral("By Quennick"));
+        QCOMPARE(about.Command1->text(), QStringLiteral("&OK"));
+        QVERIFY(about.Command1->isDefault());
+        QVERIFY(about.Email->Caption().contains(QLatin1String("@example.")));
+        QVERIFY(about.Homepage->Caption().startsWith(QLatin1String("https://www.example.")));
+    }
+
+    void labelsShareOneFontAndFitTheirBoxes() {
+        Form2& about = openAbout();
+        const QFont font = about.Command1->font();
+        for (Label* label : {about.Label1, about.Label2, about.Email, about.Homepage}) {
+            QCOMPARE(label->font().family(), font.family());
+            QCOMPARE(label->font().pixelSize(), font.pixelSize());
+            QCOMPARE(label->alignment(), Qt::AlignCenter);
+            QVERIFY(!label->wordWrap());
+            QVERIFY(label->autoFillBackground());
+            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+            const QFontMetrics metrics(label->font());
+            QVERIFY2(metrics.horizontalAdvance(label->Caption()) <= label->width() &&
+                         metrics.height() <= label->height(),
+                     qPrintable(label->Caption()));
+        }
+        const QFontMetrics metrics(about.Command1->font());
+        QVERIFY(metrics.horizontalAdvance(QStringLiteral("OK")) < about.Command1->width());
+    }
+
+    void linksLookAndPointLikeLinks() {
+        Form2& about = openAbout();
+        for (Label* link : {about.Email, about.Homepage}) {
+            QCOMPARE(link->ForeColor(), 0x00800000u);
+            QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+            QVERIFY(link->font().underline());
+            QCOMPARE(link->cursor().shape(), Qt::BitmapCursor);
+            QCOMPARE(link->cursor().hotSpot(), QPoint(5, 1));
+        }
+        for (QWidget* plain :
+             std::initializer_list<QWidget*>{about.Label1, about.Label2, about.Command1, &about}) {
+            QCOMPARE(plain->cursor().shape(), Qt::ArrowCursor);
+            QVERIFY(!plain->font().underline());
+        }
+    }
+
+    void cursorFileIsReadWithItsHotSpot() {
+        QFile file(QStringLiteral(":/resources/link.cur"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray data = file.readAll();
+        const QCursor cursor = cursorFromCurFile(data);
+        QCOMPARE(cursor.shape(), Qt::BitmapCursor);
+        QCOMPARE(cursor.bitmap().size(), QSize(32, 32));
+        // Truncated or foreign data gives the arrow, not a crash.
+        for (const qsizetype size : {qsizetype{0}, qsizetype{21}, qsizetype{100}, data.size() - 1})
+            QCOMPARE(cursorFromCurFile(data.left(size)).shape(), Qt::ArrowCursor);
+        data[18] = '\xff';
+        QCOMPARE(cursorFromCurFile(data).shape(), Qt::ArrowCursor);
+    }
+
+    void loadTakesTheFacesBand() {
+        Form2& about = openAbout();
+        QCOMPARE(platform.windowPositions.size(), std::size_t{1});
+        QCOMPARE(platform.windowPositions[0].window, static_cast<HWND>(&about));
+        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_TOPMOST);
+        QCOMPARE(platform.windowPositions[0].flags, 3u);
+        about.Command1_Click();
+        // Unchecked on the face: the next About window loads outside the band, and later
+        // toggles on the face do not reach it.
+        face->mAlwaysOnTop_Click();
+        platform.clear();
+        face->mAbout_Click();
+        QCOMPARE(platform.windowPositions.size(), std::size_t{1});
+        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_NOTOPMOST);
+        face->mAlwaysOnTop_Click();
+        QCOMPARE(platform.windowPositions.back().window, static_cast<HWND>(face.get()));
+    }
+
+    void releasingALinkOpensItOnce_data() {
+        QTest::addColumn<bool>("email");
+        QTest::addColumn<int>("button");
+        QTest::newRow("e-mail, left") << true << int(Qt::LeftButton);
+        QTest::newRow("e-mail, right") << true << int(Qt::RightButton);
+        QTest::newRow("home page, left") << false << int(Qt::LeftButton);
+        QTest::newRow("home page, middle") << false << int(Qt::MiddleButton);
+    }
+
+    void releasingALinkOpensItOnce() {
+        QFETCH(bool, email);
+        QFETCH(int, button);
+        Form2& about = openAbout();
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        Label* link = email ? about.Email : about.Homepage;
+        const QByteArray expected =
+            (email ? QStringLiteral("mailto:") + link->Caption() : link->Caption()).toLocal8Bit();
+        platform.clear();
+
+        const auto mouseButton = static_cast<Qt::MouseButton>(button);
+        QTest::mousePress(link, mouseButton, {}, QPoint(10, 9));
+        QCOMPARE(link->ForeColor(), 0x00800080u);
+        QVERIFY(platform.shellCalls.empty());
+        // Released away from the label: the label that took the press takes the release.
+        QTest::mouseRelease(link, mouseButton, {}, QPoint(-40, 60));
+        QCOMPARE(link->ForeColor(), 0x00800000u);
+        QCOMPARE(platform.shellCalls.size(), std::size_t{1});
+        const auto& call = platform.shellCalls[0];
+        QCOMPARE(call.owner, static_cast<HWND>(&about));
+        QCOMPARE(call.operation, QStringLiteral("open"));
+        QCOMPARE(call.file, expected);
+        QVERIFY(!call.hasParameters && !call.hasDirectory);
+        QCOMPARE(call.showCommand, 5);
+
+        QTest::mouseClick(link, mouseButton, {}, QPoint(10, 9));
+        QCOMPARE(platform.shellCalls.size(), std::size_t{2});
+    }
+
+    void theCaptionIsReadAtRelease() {
+        Form2& about = openAbout();
+        about.Email_MouseDown(1, 0, 0, 0);
+        about.Email->setCaption(QStringLiteral("a b;$(touch x)'\"|&\u00e9\u6f22@example.org"));
+        about.Email_MouseUp(1, 0, 0, 0);
+        QCOMPARE(
+            platform.shellCalls.at(0).file,
+            QStringLiteral("mailto:a b;$(touch x)'\"|&\u00e9\u6f22@example.org").toLocal8Bit());
+    }
+
+    void everyWayOfClosingUnloads_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("OK") << QStringLiteral("ok");
+        QTest::newRow("Enter") << QStringLiteral("enter");
+        QTest::newRow("Return") << QStringLiteral("return");
+        QTest::newRow("Esc") << QStringLiteral("esc");
+        QTest::newRow("close box") << QStringLiteral("close");
+    }
+
+    void everyWayOfClosingUnloads() {
+        QFETCH(QString, how);
+        Form2& about = openAbout();
+        about.show();
+        QVERIFY(QTest::qWaitForWindowActive(&about));
+        QSignalSpy unloaded(&about, &Form::Unloaded);
+        if (how == QLatin1String("ok"))
+            QTest::mouseClick(about.Command1, Qt::LeftButton);
+        else if (how == QLatin1String("enter"))
+            QTest::keyClick(&about, Qt::Key_Enter);
+        else if (how == QLatin1String("return"))
+            QTest::keyClick(about.Label1, Qt::Key_Return);
+        else if (how == QLatin1String("esc"))
+            QTest::keyClick(&about, Qt::Key_Escape);
+        else
+            about.close();
+        QCOMPARE(unloaded.size(), 1);
+        QVERIFY(!face->aboutWindow());
+        QCOMPARE(platform.ends, 0);
+    }
+};
+
+QTEST_MAIN(AboutTest)
+#include "test_about.moc"
