@@ -25,6 +25,16 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
+// True when an EWMH window manager runs on the screen of root.
+bool windowManagerRunning(xcb_connection_t* c, xcb_window_t root) {
+    const auto cookie =
+        xcb_get_property(c, 0, root, atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(c, cookie, nullptr), &std::free);
+    return reply && reply->type == XCB_ATOM_WINDOW &&
+           xcb_get_property_value_length(reply.get()) > 0;
+}
+
 } // namespace
 
 void X11Window::skipTaskbarAndPager(QWidget& window) {
@@ -42,8 +52,14 @@ void X11Window::skipTaskbarAndPager(QWidget& window) {
     message.data.data32[1] = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
     message.data.data32[2] = atom(c, "_NET_WM_STATE_SKIP_PAGER");
     message.data.data32[3] = 1; // the request comes from an application
-    xcb_send_event(c, 0, root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&message));
+    if (windowManagerRunning(c, root)) {
+        xcb_send_event(c, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&message));
+    } else {
+        // Nobody to ask: write the states where a window manager that starts later reads them.
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, message.window, message.type, XCB_ATOM_ATOM,
+                            32, 2, &message.data.data32[1]);
+    }
     xcb_flush(c);
 }
