@@ -7,9 +7,10 @@ JOBS ?= $(shell nproc)
 # Debian packages the build and the tests need. Each target installs only the missing ones.
 PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-dev \
 	fonts-liberation2 xdg-utils \
-	xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick python3 python3-xlib
+	xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick python3 python3-xlib \
+	desktop-file-utils appstream dpkg-dev file binutils-mingw-w64-x86-64
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test deb clean
 
 all: build
 
@@ -33,6 +34,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# make deb: the Debian package, written into $(BUILD)/ as vardo_VERSION_ARCH.deb.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,119 @@
+# Desktop integration, install rules, the Debian package and the Windows version record.
+# Included from the top-level CMakeLists.txt after the vardo target is defined.
+
+include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsIcon.cmake)
+
+# The program's details, in one place for the desktop entry, the metainfo, the version record
+# and the package.
+set(VARDO_TITLE "Pellmoor")
+set(VARDO_APP_ID "org.example.Vardo")
+set(VARDO_COMMENT "He comes up on your desktop and his eyes follow your cursor as you move it around the desktop.")
+set(VARDO_HOMEPAGE "https://www.example.org/vardo/")
+set(VARDO_AUTHOR "Quennick")
+set(VARDO_CREDIT "By ${VARDO_AUTHOR}")
+set(VARDO_EMAIL "vardo@example.org")
+set(VARDO_RELEASE_DATE "2026-12-07")
+string(SUBSTRING "${VARDO_RELEASE_DATE}" 0 4 VARDO_RELEASE_YEAR)
+# The version record's short form: major, then the minor number in two digits (1.0 -> "1.00").
+if(PROJECT_VERSION_MINOR LESS 10)
+    set(VARDO_SHORT_VERSION "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
+else()
+    set(VARDO_SHORT_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+endif()
+
+set(VARDO_ICO "${CMAKE_CURRENT_SOURCE_DIR}/resources/vardo.ico")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${VARDO_ICO}")
+vardo_icon_resources("${VARDO_ICO}" 30001 1 VARDO_ICON_RESOURCES)
+set(VARDO_RC "${CMAKE_CURRENT_BINARY_DIR}/vardo.rc")
+configure_file(resources/vardo.rc.in "${VARDO_RC}" @ONLY)
+
+if(WIN32)
+    enable_language(RC)
+    target_sources(vardo PRIVATE "${VARDO_RC}")
+endif()
+
+set(VARDO_DESKTOP "${CMAKE_CURRENT_BINARY_DIR}/${VARDO_APP_ID}.desktop")
+set(VARDO_METAINFO "${CMAKE_CURRENT_BINARY_DIR}/${VARDO_APP_ID}.metainfo.xml")
+configure_file(resources/${VARDO_APP_ID}.desktop.in "${VARDO_DESKTOP}" @ONLY)
+configure_file(resources/${VARDO_APP_ID}.metainfo.xml.in "${VARDO_METAINFO}" @ONLY)
+
+install(TARGETS vardo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(UNIX AND NOT APPLE)
+    # The theme icon is converted from vardo.ico at build time, so it is always the same
+    # picture as the window icon.
+    find_package(Qt6 6.4 REQUIRED COMPONENTS Gui)
+    add_executable(vardo-icon-png tools/icon-png/main.cpp)
+    target_link_libraries(vardo-icon-png PRIVATE Qt6::Gui)
+    set(VARDO_ICON_PNG "${CMAKE_CURRENT_BINARY_DIR}/${VARDO_APP_ID}.png")
+    add_custom_command(OUTPUT "${VARDO_ICON_PNG}"
+        COMMAND vardo-icon-png "${VARDO_ICO}" "${VARDO_ICON_PNG}"
+        DEPENDS vardo-icon-png "${VARDO_ICO}"
+        COMMENT "Converting vardo.ico to ${VARDO_APP_ID}.png"
+        VERBATIM)
+    add_custom_target(vardo-icon ALL DEPENDS "${VARDO_ICON_PNG}")
+
+    install(FILES "${VARDO_DESKTOP}" DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+    install(FILES "${VARDO_METAINFO}" DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+    install(FILES "${VARDO_ICON_PNG}"
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/32x32/apps)
+    install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vardo RENAME copyright)
+endif()
+
+# Debian package: cmake --build BUILD --target package, or make deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vardo)
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "${VARDO_AUTHOR}")
+set(CPACK_PACKAGE_CONTACT "${VARDO_AUTHOR} <${VARDO_EMAIL}>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "face whose eyes follow the cursor")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${VARDO_HOMEPAGE}")
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_CURRENT_SOURCE_DIR}/LICENSE")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${VARDO_TITLE}: ${VARDO_COMMENT}\n\
+Drag the face with the left mouse button; the right button opens its menu.\n\
+It needs an X11 session (or XWayland), where the pointer can be followed.")
+include(CPack)
+
+if(BUILD_TESTING)
+    find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+    find_program(APPSTREAMCLI appstreamcli)
+    find_program(MINGW_WINDRES x86_64-w64-mingw32-windres)
+
+    # A missing checker fails its test with the package to install, rather than the
+    # configure step of everyone who only wants to build.
+    function(vardo_checker_test name program package)
+        if(program)
+            add_test(NAME ${name} COMMAND "${program}" ${ARGN})
+        else()
+            add_test(NAME ${name} COMMAND /bin/sh -c
+                "echo '${name}: needs the Debian package ${package} (make deps installs it)' >&2; exit 1")
+        endif()
+    endfunction()
+    vardo_checker_test(desktop_entry_valid "${DESKTOP_FILE_VALIDATE}" desktop-file-utils
+        "${VARDO_DESKTOP}")
+    vardo_checker_test(metainfo_valid "${APPSTREAMCLI}" appstream
+        validate --no-net --pedantic "${VARDO_METAINFO}")
+    if(NOT MINGW_WINDRES)
+        set(MINGW_WINDRES x86_64-w64-mingw32-windres)
+    endif()
+    add_test(NAME windows_version_record
+        COMMAND /usr/bin/python3
+            "${CMAKE_CURRENT_SOURCE_DIR}/tests/packaging/check_version_record.py"
+            --windres "${MINGW_WINDRES}" --rc "${VARDO_RC}" --ico "${VARDO_ICO}"
+            --version "${PROJECT_VERSION}"
+            --work "${CMAKE_CURRENT_BINARY_DIR}/windows_version_record")
+    add_test(NAME deb_package
+        COMMAND /bin/bash "${CMAKE_CURRENT_SOURCE_DIR}/tests/packaging/check_deb.sh"
+            "${CMAKE_CURRENT_BINARY_DIR}" "${PROJECT_VERSION}")
+    set_tests_properties(desktop_entry_valid metainfo_valid windows_version_record deb_package
+        PROPERTIES LABELS packaging)
+    set_tests_properties(deb_package PROPERTIES TIMEOUT 120)
+endif()
