@@ -76,10 +76,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${VARDO_TITLE}: ${VARDO_COMMENT}\n\
-Drag the face with the left mouse button; the right button opens its menu.\n\
-It needs an X11 session (or XWayland), where the pointer can be followed.")
+# CPack puts the summary line first; these are the lines of the long description below it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
+${VARDO_TITLE}: he comes up on your desktop and his eyes follow your cursor\n\
+as you move it around the desktop. Drag the face with the left mouse button;\n\
+the right button opens its menu. It needs an X11 session (or XWayland).")
 include(CPack)
 
 if(BUILD_TESTING)
