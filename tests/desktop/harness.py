@@ -1,0 +1,752 @@
+"""Shared pieces of the desktop tests.
+
+Each test program gets its own X server (Xvfb, on a display number the server picks itself),
+a real window manager (openbox) and the real vardo binary, and drives them the way a user
+would: with XTest pointer and keyboard input. What it checks is what ends up on the screen,
+in the window manager's properties and in the process's exit status.
+
+Every child process is started with a parent-death signal and is killed and reaped on the way
+out, so a crashed or interrupted test leaves nothing running.
+
+Run with Debian's /usr/bin/python3 (it has python3-xlib). The binary comes from VARDO_BINARY.
+"""
+
+import ctypes
+import os
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zlib
+
+from Xlib import X, XK, Xatom, display as xdisplay, error as xerror
+from Xlib.ext import shape, xtest  # noqa: F401  (registers the extensions' methods)
+from Xlib.protocol import event as xevent
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+RESOURCES = os.path.join(SOURCE_ROOT, "resources")
+CONVERT = "/usr/bin/convert"
+
+SCREEN_W, SCREEN_H = 1024, 768
+# The root's colour: a flat blue that appears nowhere in the face picture.
+DESKTOP_RGB = (0x20, 0x60, 0xA0)
+
+FACE_W, FACE_H = 94, 138
+# The head, in the pixels of a window with a 3-pixel frame and a 22-pixel caption bar above
+# its client area, as the face is drawn; on X11 the face window is all client area.
+OUTLINE = [(4, 89), (4, 78), (5, 77), (5, 70), (9, 58), (10, 56), (11, 52), (18, 44), (19, 40),
+           (19, 38), (17, 33), (20, 29), (26, 27), (32, 24), (42, 23), (62, 24), (68, 26),
+           (77, 30), (81, 33), (87, 43), (90, 47), (92, 60), (95, 62), (94, 68), (95, 75),
+           (93, 89), (92, 91), (92, 99), (90, 103), (88, 111), (87, 116), (81, 120), (80, 133),
+           (74, 143), (66, 151), (56, 158), (38, 158), (29, 151), (25, 150), (18, 141),
+           (14, 131), (13, 121), (13, 118), (8, 111), (7, 104), (8, 100), (8, 96), (6, 94),
+           (5, 90), (4, 89)]
+OUTLINE_CLIENT = [(x - 3, y - 22) for x, y in OUTLINE]
+
+PUPIL_W, PUPIL_H = 4, 6
+# Where the pupils stand before the cursor has moved, in client pixels.
+PUPIL_HOME = [(26, 76), (60, 76)]
+# Rest point of each pupil's centre and its reach along x and y, in client pixels.
+EYES = [((28, 80), (2, 1)), ((63, 80), (2, 1))]
+
+DEFAULT_TIMEOUT = 5.0
+
+_PR_SET_PDEATHSIG = 1
+_libc = ctypes.CDLL(None, use_errno=True)
+
+
+def _die_with_parent():
+    # Runs in the child between fork and exec: a SIGKILL arrives if the test process goes.
+    _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+
+
+def vardo_binary():
+    path = os.environ.get("VARDO_BINARY", "")
+    if not path or not os.access(path, os.X_OK):
+        raise unittest.SkipTest("VARDO_BINARY does not name the vardo executable")
+    return path
+
+
+def artifact_dir():
+    path = os.environ.get("VARDO_DESKTOP_ARTIFACTS") or os.path.join(tempfile.gettempdir(),
+                                                                     "vardo-desktop")
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.02, message="condition"):
+    """Polls predicate until it returns something true; returns that, or raises on timeout."""
+    deadline = time.monotonic() + timeout
+    last_error = None
+    while True:
+        try:
+            value = predicate()
+            if value:
+                return value
+        except xerror.XError as e:  # a window that went away between two requests
+            last_error = e
+        if time.monotonic() >= deadline:
+            detail = f" (last error: {last_error})" if last_error else ""
+            raise AssertionError(f"timed out after {timeout:.1f} s waiting for {message}{detail}")
+        time.sleep(interval)
+
+
+def f32(value):
+    return struct.unpack("f", struct.pack("f", value))[0]
+
+
+def expected_pupil(eye, cursor):
+    """Left and top of pupil `eye` for a cursor at `cursor` (client pixels).
+
+    The pupil's centre sits on an ellipse around the rest point, in the direction of the
+    cursor (single precision, as the program keeps it); left and top round to the nearest
+    pixel, ties to even.
+    """
+    (cx, cy), (rx, ry) = EYES[eye]
+    dx, dy = f32(cursor[0] - cx), f32(cursor[1] - cy)
+    d = f32((dx * dx + dy * dy) ** 0.5)
+    if d > 0:
+        dx, dy = f32(dx / d), f32(dy / d)
+    else:
+        dx = dy = 0.0
+    px, py = f32(dx * rx + cx), f32(dy * ry + cy)
+    return round(f32(px - PUPIL_W / 2)), round(f32(py - PUPIL_H / 2))
+
+
+def inside_polygon(points, x, y):
+    """Even-odd test of the point (x, y) against the closed polygon."""
+    inside = False
+    n = len(points)
+    for i in range(n):
+        x1, y1 = points[i]
+        x2, y2 = points[(i + 1) % n]
+        if (y1 > y) != (y2 > y):
+            cross = x1 + (y - y1) * (x2 - x1) / (y2 - y1)
+            if x < cross:
+                inside = not inside
+    return inside
+
+
+def _segment_distance(px, py, a, b):
+    (x1, y1), (x2, y2) = a, b
+    vx, vy = x2 - x1, y2 - y1
+    length2 = vx * vx + vy * vy
+    t = 0.0 if length2 == 0 else max(0.0, min(1.0, ((px - x1) * vx + (py - y1) * vy) / length2))
+    ex, ey = x1 + t * vx - px, y1 + t * vy - py
+    return (ex * ex + ey * ey) ** 0.5
+
+
+def outline_classes(margin=1.0):
+    """Splits the face's pixels into those clearly inside the outline and clearly outside.
+
+    Pixel (x, y) is judged by its centre; pixels whose centre lies within `margin` of the
+    outline are in neither set, since rasterisers differ on the edge.
+    """
+    inside, outside = set(), set()
+    edges = list(zip(OUTLINE_CLIENT, OUTLINE_CLIENT[1:] + OUTLINE_CLIENT[:1]))
+    for y in range(FACE_H):
+        for x in range(FACE_W):
+            cx, cy = x + 0.5, y + 0.5
+            if min(_segment_distance(cx, cy, a, b) for a, b in edges) < margin:
+                continue
+            (inside if inside_polygon(OUTLINE_CLIENT, cx, cy) else outside).add((x, y))
+    return inside, outside
+
+
+def read_picture(path):
+    """Returns (width, height, rows of (r, g, b, a)) for a picture file, through ImageMagick."""
+    size = subprocess.run([CONVERT, path, "-format", "%w %h", "info:"], check=True,
+                          capture_output=True, text=True, timeout=20).stdout.split()
+    w, h = int(size[0]), int(size[1])
+    raw = subprocess.run([CONVERT, path, "-depth", "8", "rgba:-"], check=True,
+                         capture_output=True, timeout=20).stdout
+    rows = [[tuple(raw[(y * w + x) * 4:(y * w + x) * 4 + 4]) for x in range(w)]
+            for y in range(h)]
+    return w, h, rows
+
+
+class Shot:
+    """A rectangle of the screen as RGB pixels."""
+
+    def __init__(self, x, y, width, height, pixels):
+        self.x, self.y, self.width, self.height = x, y, width, height
+        self.pixels = pixels  # rows of (r, g, b)
+
+    def at(self, x, y):
+        """The pixel at (x, y) relative to the rectangle's corner."""
+        return self.pixels[y][x]
+
+    def crop(self, x, y, width, height):
+        return Shot(self.x + x, self.y + y, width, height,
+                    [row[x:x + width] for row in self.pixels[y:y + height]])
+
+    def save_png(self, path):
+        raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in self.pixels)
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n")
+            f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)))
+            f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
+            f.write(chunk(b"IEND", b""))
+        return path
+
+
+class Desktop:
+    """An Xvfb server with openbox managing it, and a client connection to drive it."""
+
+    def __init__(self, width=SCREEN_W, height=SCREEN_H):
+        self.width, self.height = width, height
+        self.processes = []
+        self.tmp = tempfile.mkdtemp(prefix="vardo-desktop-")
+        self.display_name = None
+        self.d = None
+        try:
+            self._start_server()
+            self._start_window_manager()
+        except BaseException:
+            self.close()
+            raise
+
+    # -- processes -----------------------------------------------------------------------
+
+    def spawn(self, argv, env=None, **kwargs):
+        """Starts a child that dies with this process and is killed by close()."""
+        full_env = dict(os.environ if env is None else env)
+        if self.display_name and "DISPLAY" not in (env or {}):
+            full_env["DISPLAY"] = self.display_name
+        process = subprocess.Popen(argv, env=full_env, preexec_fn=_die_with_parent,
+                                   stdin=subprocess.DEVNULL, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def env(self, **extra):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display_name
+        env.update(extra)
+        return env
+
+    def _start_server(self):
+        read_end, write_end = os.pipe()
+        try:
+            server = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                 f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset",
+                 "+extension", "XFIXES", "+extension", "SHAPE"],
+                pass_fds=(write_end,), preexec_fn=_die_with_parent, stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.processes.append(server)
+            os.close(write_end)
+            write_end = None
+            number = b""
+            deadline = time.monotonic() + 10
+            while not number.endswith(b"\n"):
+                remaining = deadline - time.monotonic()
+                if remaining <= 0 or server.poll() is not None:
+                    raise RuntimeError("Xvfb did not report a display number")
+                ready, _, _ = select.select([read_end], [], [], remaining)
+                if ready:
+                    chunk = os.read(read_end, 64)
+                    if not chunk:
+                        raise RuntimeError("Xvfb closed its display pipe")
+                    number += chunk
+        finally:
+            os.close(read_end)
+            if write_end is not None:
+                os.close(write_end)
+        self.display_name = ":" + number.decode().strip()
+        self.d = xdisplay.Display(self.display_name)
+        self.root = self.d.screen().root
+        subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % DESKTOP_RGB],
+                       env=self.env(), check=True, timeout=10)
+
+    def _start_window_manager(self):
+        config = os.path.join(self.tmp, "openbox-rc.xml")
+        with open(config, "w") as f:
+            # The stock configuration, minus the desktop-switching margins and with windows
+            # placed where they ask to be.
+            f.write("""<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <desktops><number>1</number></desktops>
+  <theme><name>Clearlooks</name></theme>
+</openbox_config>
+""")
+        self.spawn(["openbox", "--sm-disable", "--config-file", config],
+                   env=self.env(XDG_CONFIG_HOME=os.path.join(self.tmp, "wm-config")),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        check = self.atom("_NET_SUPPORTING_WM_CHECK")
+
+        def managing():
+            prop = self.root.get_full_property(check, Xatom.WINDOW)
+            return bool(prop and prop.value)
+
+        wait_until(managing, timeout=10, message="openbox to manage the screen")
+
+    def close(self):
+        if self.d is not None:
+            try:
+                self.d.close()
+            except Exception:
+                pass
+            self.d = None
+        for process in reversed(self.processes):
+            stop(process)
+        self.processes = []
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- properties ----------------------------------------------------------------------
+
+    def atom(self, name):
+        return self.d.intern_atom(name)
+
+    def atom_name(self, atom):
+        return self.d.get_atom_name(atom)
+
+    def root_windows(self, name):
+        prop = self.root.get_full_property(self.atom(name), Xatom.WINDOW)
+        return list(prop.value) if prop else []
+
+    def client_list(self):
+        return self.root_windows("_NET_CLIENT_LIST")
+
+    def stacking(self):
+        """Managed windows, bottom to top."""
+        return self.root_windows("_NET_CLIENT_LIST_STACKING")
+
+    def active_window(self):
+        windows = self.root_windows("_NET_ACTIVE_WINDOW")
+        return windows[0] if windows else 0
+
+    def window(self, wid):
+        return self.d.create_resource_object("window", wid)
+
+    def title(self, wid):
+        w = self.window(wid)
+        prop = w.get_full_property(self.atom("_NET_WM_NAME"), self.atom("UTF8_STRING"))
+        if prop:
+            return prop.value.decode("utf-8", "replace")
+        name = w.get_wm_name()
+        return name if isinstance(name, str) else (name.decode() if name else "")
+
+    def windows_titled(self, title):
+        found = []
+        for wid in self.client_list():
+            try:
+                if self.title(wid) == title:
+                    found.append(wid)
+            except xerror.XError:
+                pass
+        return found
+
+    def wm_state(self, wid):
+        prop = self.window(wid).get_full_property(self.atom("_NET_WM_STATE"), Xatom.ATOM)
+        return {self.atom_name(a) for a in prop.value} if prop else set()
+
+    def frame_extents(self, wid):
+        prop = self.window(wid).get_full_property(self.atom("_NET_FRAME_EXTENTS"),
+                                                  Xatom.CARDINAL)
+        return tuple(prop.value) if prop else None
+
+    def frame_of(self, wid):
+        """The child of the root that holds the window (the window manager's frame)."""
+        w = self.window(wid)
+        while True:
+            tree = w.query_tree()
+            if tree.parent == self.root or tree.parent.id == self.root.id:
+                return w
+            w = tree.parent
+
+    def geometry(self, wid):
+        """Client area of the window: (x, y, width, height) in screen pixels."""
+        w = self.window(wid)
+        g = w.get_geometry()
+        at = self.root.translate_coords(w, 0, 0)
+        return (at.x, at.y, g.width, g.height)
+
+    def frame_geometry(self, wid):
+        frame = self.frame_of(wid)
+        g = frame.get_geometry()
+        return (g.x, g.y, g.width + 2 * g.border_width, g.height + 2 * g.border_width)
+
+    def viewable(self, wid):
+        return self.window(wid).get_attributes().map_state == X.IsViewable
+
+    def override_redirect_windows(self):
+        """Mapped override-redirect children of the root (menus, tooltips), with geometry."""
+        found = {}
+        for child in self.root.query_tree().children:
+            try:
+                attrs = child.get_attributes()
+                if attrs.override_redirect and attrs.map_state == X.IsViewable:
+                    g = child.get_geometry()
+                    found[child.id] = (g.x, g.y, g.width, g.height)
+            except xerror.XError:
+                pass
+        return found
+
+    def send_root_message(self, wid, type_name, data):
+        message = xevent.ClientMessage(window=self.window(wid), client_type=self.atom(type_name),
+                                       data=(32, (list(data) + [0] * 5)[:5]))
+        self.root.send_event(message, event_mask=X.SubstructureRedirectMask |
+                             X.SubstructureNotifyMask)
+        self.d.flush()
+
+    def activate(self, wid):
+        self.send_root_message(wid, "_NET_ACTIVE_WINDOW", [2, X.CurrentTime, 0])
+
+    def close_window(self, wid):
+        """Asks the window manager to close the window, as its close button would."""
+        self.send_root_message(wid, "_NET_CLOSE_WINDOW", [X.CurrentTime, 2])
+
+    def cursor_image(self):
+        """(width, height, xhot, yhot, pixels) of the cursor the server shows now."""
+        if not hasattr(self, "_xfixes"):
+            self.d.xfixes_query_version()
+            self._xfixes = True
+        reply = self.d.xfixes_get_cursor_image(self.root)
+        return (reply.width, reply.height, reply.xhot, reply.yhot, tuple(reply.cursor_image))
+
+    # -- input ---------------------------------------------------------------------------
+
+    def pointer(self):
+        p = self.root.query_pointer()
+        return (p.root_x, p.root_y)
+
+    def move(self, x, y, sync=True):
+        xtest.fake_input(self.d, X.MotionNotify, x=int(x), y=int(y))
+        if sync:
+            self.d.sync()
+            wait_until(lambda: self.pointer() == (int(x), int(y)), timeout=2,
+                       message=f"pointer at {(x, y)}")
+
+    def press(self, button):
+        xtest.fake_input(self.d, X.ButtonPress, button)
+        self.d.sync()
+
+    def release(self, button):
+        xtest.fake_input(self.d, X.ButtonRelease, button)
+        self.d.sync()
+
+    def click(self, x, y, button=1):
+        self.move(x, y)
+        self.press(button)
+        self.release(button)
+
+    def keycode(self, name):
+        keysym = XK.string_to_keysym(name)
+        if keysym == 0 and len(name) == 1:
+            keysym = ord(name)
+        code = self.d.keysym_to_keycode(keysym)
+        if not code:
+            raise ValueError(f"no key for {name!r}")
+        return code
+
+    def key(self, name):
+        code = self.keycode(name)
+        xtest.fake_input(self.d, X.KeyPress, code)
+        xtest.fake_input(self.d, X.KeyRelease, code)
+        self.d.sync()
+
+    # -- pixels --------------------------------------------------------------------------
+
+    def shot(self, x, y, width, height):
+        """The screen rectangle as RGB rows (what is on the framebuffer, windows and all)."""
+        x0, y0 = max(0, x), max(0, y)
+        x1, y1 = min(self.width, x + width), min(self.height, y + height)
+        if x1 <= x0 or y1 <= y0:
+            raise AssertionError(f"rectangle {(x, y, width, height)} is off the screen")
+        image = self.root.get_image(x0, y0, x1 - x0, y1 - y0, X.ZPixmap, 0xFFFFFFFF)
+        data = image.data
+        w, h = x1 - x0, y1 - y0
+        stride = len(data) // h
+        rows = []
+        for row in range(h):
+            base = row * stride
+            rows.append([(data[base + 4 * i + 2], data[base + 4 * i + 1], data[base + 4 * i])
+                         for i in range(w)])
+        return Shot(x0, y0, w, h, rows)
+
+    def settled_shot(self, x, y, width, height, ready=lambda shot: True, timeout=5):
+        """A shot of the rectangle once `ready` accepts it and it has stopped changing."""
+        previous = [None]
+
+        def settled():
+            shot = self.shot(x, y, width, height)
+            same = previous[0] is not None and shot.pixels == previous[0].pixels
+            previous[0] = shot
+            return shot if same and ready(shot) else None
+
+        return wait_until(settled, timeout=timeout, interval=0.1,
+                          message="the screen to settle")
+
+    def save_screen(self, name):
+        return self.shot(0, 0, self.width, self.height).save_png(
+            os.path.join(artifact_dir(), name))
+
+    # -- a window of the test's own ------------------------------------------------------
+
+    def make_window(self, x, y, width, height, rgb, title="beneath", override=False,
+                    events=X.ButtonPressMask):
+        pixel = (rgb[0] << 16) | (rgb[1] << 8) | rgb[2]
+        w = self.root.create_window(x, y, width, height, 0, self.d.screen().root_depth,
+                                    X.InputOutput, X.CopyFromParent, background_pixel=pixel,
+                                    event_mask=events | X.StructureNotifyMask,
+                                    override_redirect=override)
+        w.set_wm_name(title)
+        w.set_wm_normal_hints(flags=1 | 2 | 4 | 8 | 16, x=x, y=y, width=width, height=height,
+                              min_width=width, min_height=height, max_width=width,
+                              max_height=height)
+        w.map()
+        self.d.sync()
+        wait_until(lambda: w.get_attributes().map_state == X.IsViewable,
+                   message=f"window {title!r} to map")
+        return w
+
+    def events(self, timeout=0.0):
+        """Events that arrive for the test's own windows within timeout seconds."""
+        found = []
+        deadline = time.monotonic() + timeout
+        while True:
+            while self.d.pending_events():
+                found.append(self.d.next_event())
+            if time.monotonic() >= deadline:
+                return found
+            time.sleep(0.02)
+
+
+def stop(process, grace=2.0):
+    """Ends a child: SIGTERM, then SIGKILL; always reaps it."""
+    if process.poll() is None:
+        try:
+            process.send_signal(signal.SIGTERM)
+            process.wait(timeout=grace)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=5)
+        except ProcessLookupError:
+            pass
+    for stream in (process.stdout, process.stderr):
+        if stream:
+            stream.close()
+
+
+class Vardo:
+    """The program under test on a Desktop, and its face window."""
+
+    def __init__(self, desktop, env=None):
+        self.desktop = desktop
+        self.stderr_path = os.path.join(desktop.tmp, f"vardo-{time.monotonic_ns()}.err")
+        run_env = desktop.env()
+        # No session bus: nothing may start one on the program's behalf and leave it behind.
+        run_env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(desktop.tmp, "no-bus")
+        for name, value in (env or {}).items():
+            if value is None:
+                run_env.pop(name, None)
+            else:
+                run_env[name] = value
+        with open(self.stderr_path, "w") as err:
+            self.process = desktop.spawn([vardo_binary()], env=run_env,
+                                         stdout=subprocess.DEVNULL, stderr=err, cwd=desktop.tmp)
+        self.face = wait_until(self._find_face, timeout=15, message="the face window to map")
+        wait_until(lambda: {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"}
+                   <= desktop.wm_state(self.face), timeout=5,
+                   message="the face's window states")
+        # The first paint has landed once the picture shows inside the outline.
+        self.wait_painted()
+
+    def _find_face(self):
+        if self.process.poll() is not None:
+            raise AssertionError(f"vardo exited with {self.process.returncode}: {self.stderr()}")
+        for wid in self.desktop.windows_titled("Vardo"):
+            if self.desktop.viewable(wid):
+                return wid
+        return None
+
+    def drag(self, start, delta, steps=10, button=1):
+        """Presses at client point `start`, moves the pointer by `delta` in steps, releases."""
+        d = self.desktop
+        x0, y0 = self.to_screen(*start)
+        d.move(x0, y0)
+        d.press(button)
+        for i in range(1, steps + 1):
+            d.move(x0 + delta[0] * i // steps, y0 + delta[1] * i // steps)
+            time.sleep(0.01)
+        d.release(button)
+        return (x0 + delta[0], y0 + delta[1])
+
+    def wait_origin(self, expected, timeout=3):
+        seen = []
+
+        def arrived():
+            seen[:] = [self.origin()]
+            return seen[0] == tuple(expected)
+
+        try:
+            wait_until(arrived, timeout=timeout, message=f"the face at {expected}")
+        except AssertionError:
+            raise AssertionError(f"face at {seen[0] if seen else None}, expected {expected}")
+
+    def stderr(self):
+        with open(self.stderr_path, errors="replace") as f:
+            return f.read()
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def origin(self):
+        """Screen position of the face's client corner."""
+        x, y, _, _ = self.desktop.geometry(self.face)
+        return (x, y)
+
+    def to_screen(self, x, y, wid=None):
+        gx, gy, _, _ = self.desktop.geometry(wid or self.face)
+        return (gx + x, gy + y)
+
+    def face_shot(self):
+        x, y = self.origin()
+        return self.desktop.shot(x, y, FACE_W, FACE_H)
+
+    def wait_painted(self, timeout=5):
+        # The hair at client (47, 20) is dark brown in the picture and on no background.
+        expected = face_picture()[2][20][47][:3]
+        wait_until(lambda: self.face_shot().at(47, 20) == expected, timeout=timeout,
+                   message="the face to be painted")
+
+    def pupils(self, shot=None):
+        """Left and top of each pupil found on the screen, in client pixels (None if unseen)."""
+        shot = shot or self.face_shot()
+        return [find_pupil(shot, eye) for eye in (0, 1)]
+
+    def wait_pupils(self, expected, timeout=2.5):
+        seen = []
+
+        def arrived():
+            seen[:] = [self.pupils()]
+            return seen[0] == list(expected)
+
+        try:
+            wait_until(arrived, timeout=timeout, interval=0.05, message=f"pupils at {expected}")
+        except AssertionError:
+            raise AssertionError(f"pupils at {seen[0] if seen else None}, expected {expected}")
+
+    def menu(self, before, timeout=3):
+        """Waits for a pop-up window that was not in `before` and returns (id, geometry)."""
+        def appeared():
+            now = self.desktop.override_redirect_windows()
+            new = {k: v for k, v in now.items() if k not in before and v[2] > 20 and v[3] > 20}
+            return next(iter(new.items()), None)
+
+        return wait_until(appeared, timeout=timeout, message="the pop-up menu")
+
+    def open_menu(self, x=47, y=40):
+        """Right-clicks the face at client (x, y) and returns the menu's (id, geometry)."""
+        before = self.desktop.override_redirect_windows()
+        self.desktop.click(*self.to_screen(x, y), button=3)
+        return self.menu(before)
+
+    def wait_menu_closed(self, menu_id, timeout=3):
+        wait_until(lambda: menu_id not in self.desktop.override_redirect_windows(),
+                   timeout=timeout, message="the menu to close")
+
+    def wait_exit(self, timeout=5):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("vardo did not exit")
+
+    def stop(self):
+        stop(self.process)
+        if self.process in self.desktop.processes:
+            self.desktop.processes.remove(self.process)
+        # Its windows go with its connection.
+        try:
+            wait_until(lambda: not self.desktop.windows_titled("Vardo") and
+                       not self.desktop.windows_titled("About Vardo"), timeout=5,
+                       message="vardo's windows to go")
+        except AssertionError:
+            pass
+
+
+_pictures = {}
+
+
+def picture(name):
+    if name not in _pictures:
+        _pictures[name] = read_picture(os.path.join(RESOURCES, name))
+    return _pictures[name]
+
+
+def face_picture():
+    return picture("face.gif")
+
+
+def find_pupil(shot, eye):
+    """Finds pupil `eye`'s picture (its opaque pixels) in the eye's area of a face shot."""
+    _, _, template = picture(f"eye{eye}.gif")
+    opaque = [(x, y, template[y][x][:3]) for y in range(PUPIL_H) for x in range(PUPIL_W)
+              if template[y][x][3] == 255]
+    rest_x, rest_y = EYES[eye][0]
+    hits = []
+    for top in range(rest_y - 9, rest_y + 4):
+        for left in range(rest_x - 8, rest_x + 5):
+            if all(shot.at(left + x, top + y) == colour for x, y, colour in opaque):
+                hits.append((left, top))
+    return hits[0] if len(hits) == 1 else None
+
+
+class DesktopCase(unittest.TestCase):
+    """One X server and window manager for the class; a fresh vardo for each test."""
+
+    desktop = None
+    start_vardo = True
+    vardo_env = None
+
+    @classmethod
+    def setUpClass(cls):
+        vardo_binary()
+        cls.desktop = Desktop()
+        cls.addClassCleanup(cls.desktop.close)
+
+    def setUp(self):
+        # Tests start with the pointer in the top-left corner.
+        self.desktop.move(0, 0)
+        self.vardo = None
+        if self.start_vardo:
+            self.vardo = Vardo(self.desktop, env=self.vardo_env)
+            self.addCleanup(self.vardo.stop)
+        self.addCleanup(self._release_everything)
+
+    def _release_everything(self):
+        d = self.desktop
+        try:
+            state = d.root.query_pointer().mask
+            for button, bit in ((1, X.Button1Mask), (2, X.Button2Mask), (3, X.Button3Mask)):
+                if state & bit:
+                    d.release(button)
+        except Exception:
+            pass
+
+    def save_failure_screen(self, name):
+        try:
+            return self.desktop.save_screen(name)
+        except Exception:
+            return None
+
+
+def main():
+    unittest.main(verbosity=2)
+
+
+if __name__ == "__main__":
+    sys.exit("this module holds the desktop tests' shared pieces; run a test_*_desktop.py")

@@ -1,0 +1,245 @@
+#!/usr/bin/python3
+"""The About window: where it opens, its layering, the ways to close it, its links and their
+cursor, and Exit while it is open."""
+
+import os
+import stat
+
+import harness as h
+
+ABOUT_W, ABOUT_H = 245, 110
+EMAIL_BOX = (69, 33, 107, 18)
+HOMEPAGE_BOX = (3, 49, 238, 18)
+TITLE_BOX = (27, 3, 187, 18)
+CREDIT_BOX = (41, 18, 163, 18)
+OK_BOX = (92, 78, 65, 23)
+# The link cursor's size and hot spot.
+LINK_CURSOR = (32, 32, 5, 1)
+
+HANDLER_SCHEMES = ("x-scheme-handler/mailto", "x-scheme-handler/http",
+                   "x-scheme-handler/https")
+
+
+class AboutCase(h.DesktopCase):
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        tmp = cls.desktop.tmp
+        config, data = os.path.join(tmp, "config"), os.path.join(tmp, "data")
+        applications = os.path.join(data, "applications")
+        os.makedirs(config)
+        os.makedirs(applications)
+        cls.record = os.path.join(tmp, "links.txt")
+        handler = os.path.join(tmp, "record-link")
+        with open(handler, "w") as f:
+            f.write('#!/bin/sh\nfor arg in "$@"; do printf \'%s\\n\' "$arg" >> '
+                    f"'{cls.record}'; done\n")
+        os.chmod(handler, os.stat(handler).st_mode | stat.S_IXUSR)
+        with open(os.path.join(applications, "vardo-link-recorder.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Link recorder\n"
+                    f"Exec={handler} %u\nNoDisplay=true\n"
+                    f"MimeType={';'.join(HANDLER_SCHEMES)};\n")
+        with open(os.path.join(config, "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\n")
+            for scheme in HANDLER_SCHEMES:
+                f.write(f"{scheme}=vardo-link-recorder.desktop\n")
+        # No desktop environment: xdg-open takes its generic path, through mimeapps.list. If
+        # it ever fell back to $BROWSER, the record would say so.
+        cls.vardo_env = {
+            "XDG_CONFIG_HOME": config, "XDG_CONFIG_DIRS": config,
+            "XDG_DATA_HOME": data, "XDG_DATA_DIRS": data,
+            "BROWSER": f"{handler} --browser %s",
+            "XDG_CURRENT_DESKTOP": None, "DESKTOP_SESSION": None, "KDE_FULL_SESSION": None,
+            "GNOME_DESKTOP_SESSION_ID": None, "MATE_DESKTOP_SESSION_ID": None,
+            "LXQT_SESSION_CONFIG": None, "DESKTOP": None,
+        }
+
+    def setUp(self):
+        if os.path.exists(self.record):
+            os.remove(self.record)
+        super().setUp()
+
+    def park_face(self):
+        """Drags the face to the upper left, clear of the About window in the middle."""
+        x, y = self.vardo.origin()
+        self.vardo.drag((47, 30), (150 - x, 100 - y))
+        self.vardo.wait_origin((150, 100))
+
+    def open_about(self):
+        d, v = self.desktop, self.vardo
+        menu, _ = v.open_menu()
+        d.key("a")
+        v.wait_menu_closed(menu)
+        about = h.wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
+                                           if d.viewable(w)), None),
+                             message="the About window")
+        h.wait_until(lambda: d.active_window() == about, message="the About window active")
+        return about
+
+    def about_shot(self, about):
+        """The About window's client area, once painted: OK's caption is dark on its face."""
+        x, y, w, hh = self.desktop.geometry(about)
+
+        def painted(shot):
+            return any(sum(shot.at(px, py)) < 200 for py in range(84, 96)
+                       for px in range(115, 135))
+
+        return self.desktop.settled_shot(x, y, w, hh, ready=painted)
+
+    def wait_about_gone(self):
+        h.wait_until(lambda: not self.desktop.windows_titled("About Vardo"),
+                     message="the About window to close")
+
+    def check_tracking(self):
+        d, v = self.desktop, self.vardo
+        ox, oy = v.origin()
+        for sx in (0, d.width - 1):
+            d.move(sx, oy + 80)
+            client = (sx - ox, 80)
+            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+    def box_centre(self, about, box):
+        x, y, w, hh = box
+        return self.vardo.to_screen(x + w // 2, y + hh // 2, about)
+
+
+class AboutWindow(AboutCase):
+
+    def test_opens_centred_above_with_its_size_and_title(self):
+        d = self.desktop
+        about = self.open_about()
+        x, y, w, hh = d.geometry(about)
+        self.assertEqual((w, hh), (ABOUT_W, ABOUT_H))
+        left, right, top, bottom = d.frame_extents(about) or (0, 0, 0, 0)
+        self.assertLessEqual(abs(2 * x + w - d.width), 2 * (left + right) + 2)
+        self.assertLessEqual(abs(2 * y + hh - d.height), 2 * (top + bottom) + 2)
+        self.assertIn("_NET_WM_STATE_ABOVE", d.wm_state(about))
+        self.about_shot(about).save_png(os.path.join(h.artifact_dir(), "about-window.png"))
+
+    def test_text_is_laid_out_top_to_bottom_unclipped(self):
+        d = self.desktop
+        about = self.open_about()
+        shot = self.about_shot(about)
+        shot.save_png(os.path.join(h.artifact_dir(), "about-layout.png"))
+        background = shot.at(1, 1)
+        # Each caption's visible part: boxes made later cover earlier ones where they overlap.
+        visible = [("title", TITLE_BOX, CREDIT_BOX[1]), ("credit", CREDIT_BOX, EMAIL_BOX[1]),
+                   ("e-mail", EMAIL_BOX, HOMEPAGE_BOX[1]),
+                   ("home page", HOMEPAGE_BOX, HOMEPAGE_BOX[1] + HOMEPAGE_BOX[3])]
+        tops = []
+        for name, (bx, by, bw, bh), bottom in visible:
+            ink = [(px, py) for py in range(by, bottom) for px in range(bx, bx + bw)
+                   if shot.at(px, py) != background]
+            self.assertTrue(ink, f"{name}: nothing drawn")
+            xs, ys = [p[0] for p in ink], [p[1] for p in ink]
+            with self.subTest(name):
+                self.assertGreater(min(xs), bx, f"{name} touches its box's left edge")
+                self.assertLess(max(xs), bx + bw - 1, f"{name} touches its box's right edge")
+                self.assertGreater(min(ys), by, f"{name} touches its box's top edge")
+                # Taller than the 11-pixel font's capitals: nothing cut off at the top.
+                self.assertGreaterEqual(max(ys) - min(ys) + 1, 8, name)
+            tops.append(min(ys))
+        self.assertEqual(tops, sorted(tops))
+        # The OK button below them all, its caption inside it.
+        ok_ink = [(px, py) for py in range(OK_BOX[1] + 4, OK_BOX[1] + OK_BOX[3] - 4)
+                  for px in range(OK_BOX[0] + 4, OK_BOX[0] + OK_BOX[2] - 4)
+                  if sum(shot.at(px, py)) < 200]
+        self.assertTrue(ok_ink, "OK has no caption")
+        self.assertGreater(min(p[1] for p in ok_ink), tops[-1])
+
+    def test_not_above_when_the_face_is_not_always_on_top(self):
+        d, v = self.desktop, self.vardo
+        menu, _ = v.open_menu()
+        d.key("t")
+        v.wait_menu_closed(menu)
+        h.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in d.wm_state(v.face),
+                     message="the face to leave the topmost band")
+        about = self.open_about()
+        self.assertNotIn("_NET_WM_STATE_ABOVE", d.wm_state(about))
+
+    def test_each_way_of_closing_keeps_the_face_running(self):
+        d, v = self.desktop, self.vardo
+        self.park_face()
+        ways = {
+            "Enter": lambda about: d.key("Return"),
+            "keypad Enter": lambda about: d.key("KP_Enter"),
+            "Esc": lambda about: d.key("Escape"),
+            "OK button": lambda about: d.click(*self.box_centre(about, OK_BOX)),
+            "window manager's close": lambda about: d.close_window(about),
+        }
+        for name, close in ways.items():
+            with self.subTest(name):
+                about = self.open_about()
+                close(about)
+                self.wait_about_gone()
+                self.assertTrue(v.alive(), v.stderr())
+                self.check_tracking()
+
+    def test_second_about_while_open_makes_no_second_window(self):
+        d, v = self.desktop, self.vardo
+        self.park_face()
+        first = self.open_about()
+        d.activate(v.face)
+        h.wait_until(lambda: d.active_window() == v.face, message="the face active")
+        second = self.open_about()
+        self.assertEqual(second, first)
+        self.assertEqual(d.windows_titled("About Vardo"), [first])
+
+    def test_exit_with_about_open_leaves_no_window(self):
+        d, v = self.desktop, self.vardo
+        self.park_face()
+        self.open_about()
+        menu, _ = v.open_menu()
+        d.key("e")
+        self.assertEqual(v.wait_exit(), 0, v.stderr())
+        h.wait_until(lambda: not d.windows_titled("Vardo") and
+                     not d.windows_titled("About Vardo"), message="every window to go")
+
+
+class AboutLinks(AboutCase):
+
+    def read_record(self, lines, timeout=10):
+        def enough():
+            if not os.path.exists(self.record):
+                return None
+            with open(self.record) as f:
+                got = f.read().splitlines()
+            return got if len(got) >= lines else None
+
+        return h.wait_until(enough, timeout=timeout, interval=0.1,
+                            message="the link handler to run")
+
+    def test_email_link_reaches_the_mail_handler(self):
+        about = self.open_about()
+        self.desktop.click(*self.box_centre(about, EMAIL_BOX))
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
+        self.assertTrue(self.vardo.alive())
+
+    def test_home_page_link_reaches_the_web_handler(self):
+        about = self.open_about()
+        self.desktop.click(*self.box_centre(about, HOMEPAGE_BOX))
+        self.assertEqual(self.read_record(1), ["https://www.example.org/vardo/"])
+        self.assertTrue(self.vardo.alive())
+
+    def test_links_show_the_link_cursor_and_labels_do_not(self):
+        d = self.desktop
+        about = self.open_about()
+        places = {"e-mail": (EMAIL_BOX, True), "home page": (HOMEPAGE_BOX, True),
+                  "title": (TITLE_BOX, False), "credit": ((41, 18, 163, 12), False),
+                  "OK button": (OK_BOX, False)}
+        for name, (box, link) in places.items():
+            with self.subTest(name):
+                d.move(*self.box_centre(about, box))
+                if link:
+                    h.wait_until(lambda: d.cursor_image()[:4] == LINK_CURSOR,
+                                 message=f"the link cursor over the {name}")
+                else:
+                    h.wait_until(lambda: d.cursor_image()[:4] != LINK_CURSOR,
+                                 message=f"another cursor than the link's over the {name}")
+                    d.events(0.2)
+                    self.assertNotEqual(d.cursor_image()[:4], LINK_CURSOR)
+
+
+if __name__ == "__main__":
+    h.main()

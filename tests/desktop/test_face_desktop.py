@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""The face window on a real X server: where it stands, its shape, what it shows, how it
+stacks, what happens to clicks outside the head, and how the program fails without a display."""
+
+import os
+import subprocess
+import tempfile
+import unittest
+
+import harness as h
+from Xlib import X
+
+
+class FaceWindow(h.DesktopCase):
+
+    def test_window_is_centred_unframed_above_and_off_the_taskbar(self):
+        d, v = self.desktop, self.vardo
+        x, y, w, hh = d.geometry(v.face)
+        self.assertEqual((w, hh), (h.FACE_W, h.FACE_H))
+        self.assertEqual((x, y), ((d.width - h.FACE_W) // 2, (d.height - h.FACE_H) // 2))
+        extents = d.frame_extents(v.face)
+        self.assertIn(extents, (None, (0, 0, 0, 0)), "the window manager drew a frame")
+        self.assertEqual(d.frame_geometry(v.face), (x, y, w, hh))
+        states = d.wm_state(v.face)
+        for state in ("_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR",
+                      "_NET_WM_STATE_SKIP_PAGER"):
+            self.assertIn(state, states)
+
+    def test_bounding_shape_is_the_head_outline(self):
+        d, v = self.desktop, self.vardo
+        reply = d.window(v.face).shape_get_rectangles(h.shape.SK.Bounding)
+        shaped = set()
+        for r in reply.rectangles:
+            for yy in range(r.y, r.y + r.height):
+                for xx in range(r.x, r.x + r.width):
+                    shaped.add((xx, yy))
+        self.assertTrue(all(0 <= px < h.FACE_W and 0 <= py < h.FACE_H for px, py in shaped),
+                        "shape reaches outside the window")
+        inside, outside = h.outline_classes()
+        missing = sorted(inside - shaped)
+        extra = sorted(outside & shaped)
+        self.assertEqual(missing, [], "pixels inside the outline are cut away")
+        self.assertEqual(extra, [], "pixels outside the outline are part of the window")
+
+    def test_screen_shows_picture_inside_outline_and_desktop_outside(self):
+        d, v = self.desktop, self.vardo
+        shot = v.face_shot()
+        _, _, face = h.face_picture()
+        inside, outside = h.outline_classes()
+        pupil_boxes = [(px - 1, py - 1, px + h.PUPIL_W + 1, py + h.PUPIL_H + 1)
+                       for px, py in h.PUPIL_HOME]
+
+        def in_pupil_box(px, py):
+            return any(x0 <= px < x1 and y0 <= py < y1 for x0, y0, x1, y1 in pupil_boxes)
+
+        wrong_face = [(px, py) for px, py in sorted(inside)
+                      if not in_pupil_box(px, py) and shot.at(px, py) != face[py][px][:3]]
+        wrong_desktop = [(px, py) for px, py in sorted(outside)
+                         if shot.at(px, py) != h.DESKTOP_RGB]
+        if wrong_face or wrong_desktop:
+            self.save_failure_screen("face-picture-failure.png")
+        self.assertEqual(wrong_face[:20], [], f"{len(wrong_face)} face pixels differ")
+        self.assertEqual(wrong_desktop[:20], [], f"{len(wrong_desktop)} outside pixels differ")
+
+    def test_click_outside_outline_reaches_window_beneath(self):
+        d, v = self.desktop, self.vardo
+        x, y = v.origin()
+        beneath = d.make_window(x - 20, y - 20, h.FACE_W + 40, h.FACE_H + 40, (0, 200, 0))
+        self.addCleanup(beneath.destroy)
+        # It cannot cover the face, which is in the topmost band.
+        h.wait_until(lambda: d.stacking().index(v.face) > d.stacking().index(beneath.id),
+                     message="the face above the new window")
+        d.events()
+
+        def presses_on_beneath(timeout):
+            return [e for e in d.events(timeout)
+                    if e.type == X.ButtonPress and e.window.id == beneath.id]
+
+        # A corner of the face's rectangle, well outside the head.
+        corner = v.to_screen(2, 2)
+        d.click(*corner)
+        got = presses_on_beneath(1.0)
+        self.assertEqual(len(got), 1, "the click outside the head did not reach the window")
+        bx, by, _, _ = d.geometry(beneath.id)
+        self.assertEqual((got[0].event_x, got[0].event_y), (corner[0] - bx, corner[1] - by))
+        # The lower right corner too, beside the chin.
+        d.click(*v.to_screen(h.FACE_W - 3, h.FACE_H - 3))
+        self.assertEqual(len(presses_on_beneath(1.0)), 1)
+        # On the face itself the click is the face's.
+        d.click(*v.to_screen(47, 60))
+        self.assertEqual(presses_on_beneath(0.5), [])
+        self.assertTrue(v.alive())
+
+    def test_stays_above_a_window_activated_after_it(self):
+        d, v = self.desktop, self.vardo
+        x, y = v.origin()
+        other = d.make_window(x - 50, y - 50, 300, 300, (200, 0, 0), title="Other")
+        self.addCleanup(other.destroy)
+        d.activate(other.id)
+        h.wait_until(lambda: d.active_window() == other.id, message="the other window active")
+        stack = d.stacking()
+        self.assertGreater(stack.index(v.face), stack.index(other.id))
+        self.assertIn("_NET_WM_STATE_ABOVE", d.wm_state(v.face))
+        # And it is what the screen shows: the face over the red window.
+        v.wait_painted()
+        self.assertEqual(v.face_shot().at(1, 1), (200, 0, 0))
+
+    def test_pupils_stay_home_while_pointer_stays_at_origin(self):
+        d, v = self.desktop, self.vardo
+        self.assertEqual(d.pointer(), (0, 0))
+        # Several tracking periods pass with the pointer still where it was at start.
+        for _ in range(5):
+            self.assertEqual(v.pupils(), h.PUPIL_HOME)
+            d.events(0.1)
+
+
+class WithoutDisplay(unittest.TestCase):
+
+    def run_without_server(self, env):
+        binary = h.vardo_binary()
+        with tempfile.TemporaryDirectory() as cwd:
+            result = subprocess.run([binary], env=env, cwd=cwd, capture_output=True, text=True,
+                                    timeout=20, preexec_fn=h._die_with_parent)
+            cores = [f for f in os.listdir(cwd) if f.startswith("core")]
+        return result, cores
+
+    def check_one_line_failure(self, result, cores):
+        self.assertEqual(result.returncode, 1, result.stderr)
+        lines = result.stderr.splitlines()
+        self.assertEqual(len(lines), 1, result.stderr)
+        self.assertIn("X11 display", lines[0])
+        self.assertEqual(result.stdout, "")
+        self.assertEqual(cores, [])
+
+    def test_display_unset(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        self.check_one_line_failure(*self.run_without_server(env))
+
+    def test_display_without_server(self):
+        number = next(n for n in range(99, 200)
+                      if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                      and not os.path.exists(f"/tmp/.X{n}-lock"))
+        env = dict(os.environ, DISPLAY=f":{number}")
+        env.pop("WAYLAND_DISPLAY", None)
+        result, cores = self.run_without_server(env)
+        self.check_one_line_failure(result, cores)
+        self.assertIn(f":{number}", result.stderr)
+
+
+if __name__ == "__main__":
+    h.main()

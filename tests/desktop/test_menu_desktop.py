@@ -1,0 +1,119 @@
+#!/usr/bin/python3
+"""The face's pop-up menu: opening it, Always On Top, Exit, and a menu opened mid-drag."""
+
+import os
+
+import harness as h
+
+
+class Menu(h.DesktopCase):
+
+    def test_right_click_opens_menu_at_pointer_and_escape_closes_it(self):
+        d, v = self.desktop, self.vardo
+        pointer = v.to_screen(47, 40)
+        menu, (mx, my, mw, mh) = v.open_menu(47, 40)
+        d.save_screen("menu-open.png")
+        # Qt's menu opens with its corner at the pointer; allow for a border or shadow.
+        self.assertLessEqual(abs(mx - pointer[0]), 4)
+        self.assertLessEqual(abs(my - pointer[1]), 4)
+        # Room for three entries and a separator in an 11-pixel or larger font, no more.
+        self.assertTrue(60 <= mw <= 400 and 45 <= mh <= 200, (mw, mh))
+        # The menu is drawn, not a hole: it is not the face or the desktop underneath.
+        shot = d.shot(mx, my, mw, mh)
+        colours = {shot.at(x, y) for y in range(0, mh, 3) for x in range(0, mw, 3)}
+        self.assertNotIn(h.DESKTOP_RGB, colours)
+        d.key("Escape")
+        v.wait_menu_closed(menu)
+        self.assertTrue(v.alive())
+        self.assertIn("_NET_WM_STATE_ABOVE", d.wm_state(v.face))
+        self.assertEqual(d.windows_titled("About Vardo"), [])
+
+    def test_always_on_top_toggles_off_and_on(self):
+        d, v = self.desktop, self.vardo
+        x, y = v.origin()
+        other = d.make_window(x - 50, y - 50, 300, 300, (200, 0, 0), title="Other")
+        self.addCleanup(other.destroy)
+
+        def face_above_other():
+            stack = d.stacking()
+            return stack.index(v.face) > stack.index(other.id)
+
+        menu, _ = v.open_menu()
+        d.key("t")
+        v.wait_menu_closed(menu)
+        h.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in d.wm_state(v.face),
+                     message="the face to leave the topmost band")
+        # Now an activated window covers it.
+        d.activate(other.id)
+        h.wait_until(lambda: d.active_window() == other.id and not face_above_other(),
+                     message="the other window raised over the face")
+        h.wait_until(lambda: d.shot(x + 47, y + 20, 1, 1).at(0, 0) == (200, 0, 0),
+                     message="the red window drawn over the face")
+
+        # The red window hides the face entirely: bring the face forward to reach its menu.
+        d.activate(v.face)
+        h.wait_until(face_above_other, message="the face raised again")
+        v.wait_painted()
+        menu, _ = v.open_menu()
+        d.key("t")
+        v.wait_menu_closed(menu)
+        h.wait_until(lambda: "_NET_WM_STATE_ABOVE" in d.wm_state(v.face),
+                     message="the face back in the topmost band")
+        d.activate(other.id)
+        h.wait_until(lambda: d.active_window() == other.id, message="the other window active")
+        self.assertTrue(face_above_other())
+
+    def test_exit_ends_the_program(self):
+        d, v = self.desktop, self.vardo
+        menu, _ = v.open_menu()
+        d.key("e")
+        self.assertEqual(v.wait_exit(), 0, v.stderr())
+        h.wait_until(lambda: not d.windows_titled("Vardo"), message="the face to go")
+        self.assertNotIn(menu, d.override_redirect_windows())
+        self.assertNotIn("core", " ".join(os.listdir(d.tmp)))
+
+    def test_menu_opened_during_a_drag_leaves_the_pupils_tracking(self):
+        d, v = self.desktop, self.vardo
+        start = v.origin()
+        sx, sy = v.to_screen(47, 30)
+        d.move(sx, sy)
+        d.press(1)
+        d.move(sx + 5, sy + 3)
+        before = d.override_redirect_windows()
+        d.press(3)
+        menu, _ = v.menu(before)
+        d.release(3)
+        d.release(1)
+        d.key("Escape")
+        v.wait_menu_closed(menu)
+        self.assertTrue(v.alive())
+        ox, oy = v.origin()
+        self.assertLessEqual(abs(ox - start[0]) + abs(oy - start[1]), 8)
+        for sx in (0, d.width - 1):
+            d.move(sx, oy + 80)
+            client = (sx - ox, 80)
+            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        # And a plain move of the pointer no longer drags the face.
+        self.assertEqual(v.origin(), (ox, oy))
+
+    def test_menu_closed_by_a_click_elsewhere_during_a_drag(self):
+        d, v = self.desktop, self.vardo
+        sx, sy = v.to_screen(47, 30)
+        d.move(sx, sy)
+        d.press(1)
+        before = d.override_redirect_windows()
+        d.press(3)
+        menu, _ = v.menu(before)
+        d.release(3)
+        d.release(1)
+        d.click(20, 20)
+        v.wait_menu_closed(menu)
+        ox, oy = v.origin()
+        for sx in (0, d.width - 1):
+            d.move(sx, oy + 80)
+            client = (sx - ox, 80)
+            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+
+if __name__ == "__main__":
+    h.main()

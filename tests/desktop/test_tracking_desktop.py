@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""The pupils following the pointer, and dragging the face with the left button."""
+
+import time
+
+import harness as h
+from Xlib import X
+from Xlib.ext import xtest
+
+
+class Tracking(h.DesktopCase):
+
+    def cursor_positions(self):
+        d, v = self.desktop, self.vardo
+        ox, oy = v.origin()
+        return {
+            "far right": (d.width - 1, oy + 80),
+            "far left": (0, oy + 80),
+            "above the left eye": (ox + 28, 0),
+            "above the window centre": (ox + h.FACE_W // 2, 0),
+            "below the right eye": (ox + 63, d.height - 1),
+            "lower right": (d.width - 1, d.height - 1),
+            "on the left rest point": (ox + 28, oy + 80),
+            "on the right rest point": (ox + 63, oy + 80),
+            "between the eyes": (ox + 45, oy + 80),
+        }
+
+    def test_pupils_follow_the_pointer(self):
+        d, v = self.desktop, self.vardo
+        ox, oy = v.origin()
+        # A few of the expected places, worked out by hand, pin the arithmetic down.
+        self.assertEqual([h.expected_pupil(e, (d.width - 1 - ox, 80)) for e in (0, 1)],
+                         [(28, 77), (63, 77)])
+        self.assertEqual([h.expected_pupil(e, (-ox, 80)) for e in (0, 1)],
+                         [(24, 77), (59, 77)])
+        self.assertEqual(h.expected_pupil(0, (28, 80)), (26, 77))
+        for name, (sx, sy) in self.cursor_positions().items():
+            with self.subTest(name):
+                d.move(sx, sy)
+                client = (sx - ox, sy - oy)
+                v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+    def test_drag_moves_the_face_with_the_pointer(self):
+        d, v = self.desktop, self.vardo
+        x0, y0 = v.origin()
+        v.drag((47, 30), (100, 60))
+        v.wait_origin((x0 + 100, y0 + 60))
+        # Back the other way, from a point on the chin.
+        v.drag((47, 125), (-250, -200), steps=25)
+        v.wait_origin((x0 - 150, y0 - 140))
+        # After the drag the pupils follow again, around the face's new place.
+        ox, oy = v.origin()
+        for sx in (0, d.width - 1):
+            d.move(sx, oy + 80)
+            client = (sx - ox, 80)
+            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+    def test_drag_that_starts_on_a_pupil_moves_nothing(self):
+        d, v = self.desktop, self.vardo
+        start = v.origin()
+        d.move(*v.to_screen(28, 79))
+        v.wait_pupils([h.expected_pupil(0, (28, 79)), h.expected_pupil(1, (28, 79))])
+        v.drag((28, 79), (100, 60))
+        time.sleep(0.3)  # long enough for a move to have landed, were there one
+        self.assertEqual(v.origin(), start)
+        self.assertTrue(v.alive())
+
+    def test_flood_of_motion_during_a_drag(self):
+        d, v = self.desktop, self.vardo
+        grab = (47, 30)
+        sx, sy = v.to_screen(*grab)
+        d.move(sx, sy)
+        d.press(1)
+        last = (sx, sy)
+        for i in range(10000):
+            last = (100 + (i * 7) % 800, 80 + (i * 13) % 600)
+            xtest.fake_input(d.d, X.MotionNotify, x=last[0], y=last[1])
+            if i % 500 == 499:
+                d.d.sync()
+        d.d.sync()
+        h.wait_until(lambda: d.pointer() == last, message="the pointer's last place")
+        v.wait_origin((last[0] - grab[0], last[1] - grab[1]), timeout=20)
+        d.release(1)
+        self.assertTrue(v.alive(), v.stderr())
+        v.wait_origin((last[0] - grab[0], last[1] - grab[1]))
+        # Still responsive: a short drag afterwards moves it on.
+        v.drag(grab, (10, 10))
+        v.wait_origin((last[0] - grab[0] + 10, last[1] - grab[1] + 10))
+
+
+if __name__ == "__main__":
+    h.main()
