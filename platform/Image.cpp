@@ -53,9 +53,13 @@ void Image::paintEvent(QPaintEvent*) {
 // The pointer is measured from where this control stands now, from the global position,
 // rather than taken from the X event: while the form is being dragged the server reports
 // coordinates against the window's position at the time of the event, which may be a move
-// behind the position the form has already asked for.
+// behind the position the form has already asked for. The form's geometry is the position
+// last asked for, which its Left and Top read too; mapFromGlobal() would use the native
+// window's, which follows only once the server reports the move, and a drag handler adding
+// the two would leave the face behind the pointer by the moves still on their way.
 QPointF Image::localPosition(const QMouseEvent& event) const {
-    return mapFromGlobal(event.globalPosition());
+    const QWidget* form = window();
+    return event.globalPosition() - QPointF(form->geometry().topLeft() + mapTo(form, QPoint()));
 }
 
 void Image::mousePressEvent(QMouseEvent* event) {
