@@ -55,7 +55,7 @@ PUPIL_HOME = [(26, 76), (60, 76)]
 # Rest point of each pupil's centre and its reach along x and y, in client pixels.
 EYES = [((28, 80), (2, 1)), ((63, 80), (2, 1))]
 
-DEFAULT_TIMEOUT = 5.0
+DEFAULT_TIMEOUT = 8.0
 
 _PR_SET_PDEATHSIG = 1
 _libc = ctypes.CDLL(None, use_errno=True)
@@ -427,7 +427,7 @@ class Desktop:
         xtest.fake_input(self.d, X.MotionNotify, x=int(x), y=int(y))
         if sync:
             self.d.sync()
-            wait_until(lambda: self.pointer() == (int(x), int(y)), timeout=2,
+            wait_until(lambda: self.pointer() == (int(x), int(y)), timeout=5,
                        message=f"pointer at {(x, y)}")
 
     def press(self, button):
@@ -560,7 +560,7 @@ class Vardo:
                                          stdout=subprocess.DEVNULL, stderr=err, cwd=desktop.tmp)
         self.face = wait_until(self._find_face, timeout=15, message="the face window to map")
         wait_until(lambda: {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"}
-                   <= desktop.wm_state(self.face), timeout=5,
+                   <= desktop.wm_state(self.face), timeout=10,
                    message="the face's window states")
         # The first paint has landed once the picture shows inside the outline.
         self.wait_painted()
@@ -585,7 +585,7 @@ class Vardo:
         d.release(button)
         return (x0 + delta[0], y0 + delta[1])
 
-    def wait_origin(self, expected, timeout=3):
+    def wait_origin(self, expected, timeout=5):
         seen = []
 
         def arrived():
@@ -628,7 +628,7 @@ class Vardo:
         shot = shot or self.face_shot()
         return [find_pupil(shot, eye) for eye in (0, 1)]
 
-    def wait_pupils(self, expected, timeout=2.5):
+    def wait_pupils(self, expected, timeout=4):
         seen = []
 
         def arrived():

@@ -2,6 +2,7 @@
 """The face's pop-up menu: opening it, Always On Top, Exit, and a menu opened mid-drag."""
 
 import os
+import unittest
 
 import harness as h
 
@@ -96,6 +97,11 @@ class Menu(h.DesktopCase):
         # And a plain move of the pointer no longer drags the face.
         self.assertEqual(v.origin(), (ox, oy))
 
+    # Fails for now: the face restarts tracking after the menu only if the left button is up
+    # as the menu closes, and a click that closes the menu holds it down at that moment; its
+    # release goes to the desktop, so the pupils stay frozen until the face is clicked again.
+    # Remove the marker once that is fixed (an unexpected pass fails the run).
+    @unittest.expectedFailure
     def test_menu_closed_by_a_click_elsewhere_during_a_drag(self):
         d, v = self.desktop, self.vardo
         sx, sy = v.to_screen(47, 30)
@@ -106,8 +112,13 @@ class Menu(h.DesktopCase):
         menu, _ = v.menu(before)
         d.release(3)
         d.release(1)
-        d.click(20, 20)
+        # A click on the desktop, held as long as a person holds it: the menu closes on the
+        # press, and the release that follows is the desktop's.
+        d.move(20, 20)
+        d.press(1)
         v.wait_menu_closed(menu)
+        d.events(0.2)
+        d.release(1)
         ox, oy = v.origin()
         for sx in (0, d.width - 1):
             d.move(sx, oy + 80)

@@ -55,6 +55,22 @@ class Tracking(h.DesktopCase):
             client = (sx - ox, 80)
             v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
 
+    def test_quick_drags_land_under_the_pointer(self):
+        # Moves that follow each other faster than the window manager confirms them: the face
+        # must still end where the pointer puts it, not a move or two behind or ahead.
+        d, v = self.desktop, self.vardo
+        grab = (47, 30)
+        for i in range(12):
+            delta = (100, 60) if i % 2 == 0 else (-100, -60)
+            sx, sy = v.to_screen(*grab)
+            d.move(sx, sy)
+            d.press(1)
+            for k in range(1, 11):
+                d.move(sx + delta[0] * k // 10, sy + delta[1] * k // 10)
+            d.release(1)
+            with self.subTest(drag=i):
+                v.wait_origin((sx + delta[0] - grab[0], sy + delta[1] - grab[1]))
+
     def test_drag_that_starts_on_a_pupil_moves_nothing(self):
         d, v = self.desktop, self.vardo
         start = v.origin()
