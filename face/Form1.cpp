@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMenu>
+#include <QMouseEvent>
 
 #include <cmath>
 
@@ -49,6 +50,7 @@ Form1::Form1(Platform& platform)
     connect(mAlwaysOnTop, &MenuEntry::Click, this, &Form1::mAlwaysOnTop_Click);
     connect(mAbout, &MenuEntry::Click, this, &Form1::mAbout_Click);
     connect(mExit, &MenuEntry::Click, this, &Form1::mExit_Click);
+    mPopupMenu->installEventFilter(this);
 }
 
 // The About window has no owner, so it is not a child of the face; the face outlives it.
@@ -114,10 +116,13 @@ void Form1::Image1_MouseDown(int Button, int, float X, float Y) {
             Timer1->setInterval(0);
         }
     } else if (Button == vbRightButton) {
+        leftReleasedInMenu_ = false;
         platform().PopupMenu(hWnd(), *mPopupMenu);
         // A menu opened during a drag takes the left release, and the face would never see it:
-        // end the drag here rather than leave the eyes frozen.
-        if (Timer1->Interval() == 0 && !(platform().MouseButtons() & vbLeftButton))
+        // the drag ends here unless the button that started it is still held, and has been
+        // all along (a click that dismissed the menu holds it too, but started nothing here).
+        if (Timer1->Interval() == 0 &&
+            (leftReleasedInMenu_ || !(platform().MouseButtons() & vbLeftButton)))
             Timer1->setInterval(100);
     }
 }
@@ -156,6 +161,14 @@ void Form1::mAbout_Click() {
 
 void Form1::mExit_Click() {
     platform().End();
+}
+
+// Notes a left release that the open menu takes, for the drag it may have interrupted.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mPopupMenu && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        leftReleasedInMenu_ = true;
+    return Form::eventFilter(watched, event);
 }
 
 // The face has no close box, but a window manager can still ask it to close (Alt+F4): that

@@ -55,10 +55,12 @@ public:
 protected:
     void Form_Load() override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void LoadOutline();
     void PlacePupil(float Index, const EyeInfo& Eye, float X, float Y);
 
     QPointer<Form2> form2_;
+    bool leftReleasedInMenu_ = false;
 };

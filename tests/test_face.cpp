@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
@@ -291,6 +292,18 @@ private Q_SLOTS:
         form.Image1_MouseDown(vbRightButton, 0, 10, 20);
         QCOMPARE(form.Timer1->Interval(), 100);
         QCOMPARE(platform.calls.count(QStringLiteral("PopupMenu")), 2);
+
+        // The menu takes the left release, then a held click elsewhere dismisses it: the
+        // button is down again when the menu returns, but the drag is over all the same.
+        form.Image1_MouseDown(vbLeftButton, 0, 10, 20);
+        platform.whileMenuOpen = [this](QMenu& menu) {
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&menu, &release);
+            platform.buttonsHeld = vbLeftButton;
+        };
+        form.Image1_MouseDown(vbRightButton, 0, 10, 20);
+        QCOMPARE(form.Timer1->Interval(), 100);
     }
 
     void menuCommands() {
