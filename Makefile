@@ -9,6 +9,9 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-
 	fonts-liberation2 xdg-utils \
 	xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick python3 python3-xlib \
 	desktop-file-utils appstream dpkg-dev file binutils-mingw-w64-x86-64
+# The other window managers the desktop tests run the face under, and the session bus that
+# xfwm4 and metacity keep their settings behind.
+PACKAGES += xfwm4 metacity icewm dbus
 
 .PHONY: all deps build run test deb clean
 

@@ -1,6 +1,7 @@
 #include "platform/X11Platform.h"
 
 #include "platform/Form.h"
+#include "platform/X11Window.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -83,8 +84,10 @@ std::int32_t X11Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, s
         const bool topmost = insertAfter == HWND_TOPMOST;
         if (!window->isVisible())
             window->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
-        else if (QWindow* native = window->windowHandle())
+        else if (QWindow* native = window->windowHandle()) {
             native->setFlag(Qt::WindowStaysOnTopHint, topmost);
+            X11Window::setLayer(*window, topmost);
+        }
     }
     if (!(flags & SWP_NOMOVE))
         window->move(x, y);

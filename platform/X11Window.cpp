@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -35,7 +36,44 @@ bool windowManagerRunning(xcb_connection_t* c, xcb_window_t root) {
            xcb_get_property_value_length(reply.get()) > 0;
 }
 
+// True when the window manager on the screen of root takes the _WIN_LAYER hint (it lists the
+// hint in the root's _WIN_PROTOCOLS).
+bool windowManagerTakesLayers(xcb_connection_t* c, xcb_window_t root) {
+    const xcb_atom_t layer = atom(c, "_WIN_LAYER");
+    const auto cookie =
+        xcb_get_property(c, 0, root, atom(c, "_WIN_PROTOCOLS"), XCB_ATOM_ATOM, 0, 64);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(c, cookie, nullptr), &std::free);
+    if (!reply || reply->type != XCB_ATOM_ATOM || reply->format != 32 || layer == XCB_ATOM_NONE)
+        return false;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    return std::find(atoms, atoms + count, layer) != atoms + count;
+}
+
 } // namespace
+
+void X11Window::setLayer(QWidget& window, bool topmost) {
+    xcb_connection_t* c = connection();
+    if (!c || !window.windowHandle())
+        return;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (!windowManagerTakesLayers(c, root))
+        return;
+    constexpr std::uint32_t normalLayer = 4;
+    constexpr std::uint32_t onTopLayer = 6;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window.windowHandle()->winId());
+    message.type = atom(c, "_WIN_LAYER");
+    message.data.data32[0] = topmost ? onTopLayer : normalLayer;
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+}
 
 void X11Window::skipTaskbarAndPager(QWidget& window) {
     xcb_connection_t* c = connection();

@@ -12,4 +12,11 @@ namespace X11Window {
 // straight into the property, for one that starts later.
 void skipTaskbarAndPager(QWidget& window);
 
+// Moves a mapped window into or out of the topmost layer by the layer hint of the older GNOME
+// window-manager protocol (_WIN_LAYER), if the window manager takes it. Qt asks for the change
+// through _NET_WM_STATE_ABOVE only, and a window manager that keeps both (icewm) takes a window
+// that was mapped with that state as having asked for the topmost layer, and keeps it there
+// whatever _NET_WM_STATE requests follow, until the layer hint itself moves it.
+void setLayer(QWidget& window, bool topmost);
+
 } // namespace X11Window

@@ -57,6 +57,10 @@ EYES = [((28, 80), (2, 1)), ((63, 80), (2, 1))]
 
 DEFAULT_TIMEOUT = 8.0
 
+# Window managers a Desktop can run: Desktop(wm=...) or VARDO_TEST_WM picks one, openbox by
+# default.
+WINDOW_MANAGERS = ("openbox", "xfwm4", "metacity", "icewm")
+
 _PR_SET_PDEATHSIG = 1
 _libc = ctypes.CDLL(None, use_errno=True)
 
@@ -202,10 +206,14 @@ class Shot:
 
 
 class Desktop:
-    """An Xvfb server with openbox managing it, and a client connection to drive it."""
+    """An Xvfb server with a window manager (openbox unless `wm` or VARDO_TEST_WM names
+    another), and a client connection to drive it. `screens`, a list of (width, height), makes
+    one monitor per entry, side by side and joined by Xinerama."""
 
-    def __init__(self, width=SCREEN_W, height=SCREEN_H):
+    def __init__(self, width=SCREEN_W, height=SCREEN_H, wm=None, screens=None):
         self.width, self.height = width, height
+        self.wm = wm or os.environ.get("VARDO_TEST_WM") or "openbox"
+        self.screens = list(screens) if screens else [(width, height)]
         self.processes = []
         self.tmp = tempfile.mkdtemp(prefix="vardo-desktop-")
         self.display_name = None
@@ -239,9 +247,8 @@ class Desktop:
         read_end, write_end = os.pipe()
         try:
             server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                 f"{self.width}x{self.height}x24", "-nolisten", "tcp", "-noreset",
-                 "+extension", "XFIXES", "+extension", "SHAPE"],
+                ["Xvfb", "-displayfd", str(write_end)] + self._screen_arguments() +
+                ["-nolisten", "tcp", "-noreset", "+extension", "XFIXES", "+extension", "SHAPE"],
                 pass_fds=(write_end,), preexec_fn=_die_with_parent, stdin=subprocess.DEVNULL,
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.processes.append(server)
@@ -266,10 +273,75 @@ class Desktop:
         self.display_name = ":" + number.decode().strip()
         self.d = xdisplay.Display(self.display_name)
         self.root = self.d.screen().root
+        # With several monitors the root spans them all.
+        self.width = self.d.screen().width_in_pixels
+        self.height = self.d.screen().height_in_pixels
         subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % DESKTOP_RGB],
                        env=self.env(), check=True, timeout=10)
 
+    def _screen_arguments(self):
+        if len(self.screens) == 1:
+            (w, h), = self.screens
+            return ["-screen", "0", f"{w}x{h}x24"]
+        arguments = ["+xinerama"]
+        for number, (w, h) in enumerate(self.screens):
+            arguments += ["-screen", str(number), f"{w}x{h}x24"]
+        return arguments
+
     def _start_window_manager(self):
+        start = getattr(self, "_start_" + self.wm, None)
+        if self.wm not in WINDOW_MANAGERS or start is None:
+            raise ValueError(f"unknown window manager {self.wm!r} (known: "
+                             f"{', '.join(WINDOW_MANAGERS)})")
+        start()
+        check = self.atom("_NET_SUPPORTING_WM_CHECK")
+
+        def managing():
+            prop = self.root.get_full_property(check, Xatom.WINDOW)
+            return bool(prop and prop.value)
+
+        wait_until(managing, timeout=15, message=f"{self.wm} to manage the screen")
+
+    def _wm_env(self, **extra):
+        """Settings, caches and data of the window manager in the temporary directory; no
+        accessibility bus and no session manager."""
+        env = self.env(XDG_CONFIG_HOME=os.path.join(self.tmp, "wm-config"),
+                       XDG_CACHE_HOME=os.path.join(self.tmp, "wm-cache"),
+                       XDG_DATA_HOME=os.path.join(self.tmp, "wm-data"),
+                       NO_AT_BRIDGE="1", GTK_A11Y="none", **extra)
+        env.pop("SESSION_MANAGER", None)
+        return env
+
+    def _session_bus(self):
+        """A private session bus for a window manager that keeps its settings behind one. A
+        direct child like every other, so it goes with the test, and the services it starts
+        go with it."""
+        path = os.path.join(self.tmp, "wm-bus")
+        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile", "--nosyslog",
+                    "--address=unix:path=" + path],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(lambda: os.path.exists(path), timeout=10, message="the session bus")
+        return "unix:path=" + path
+
+    def _start_xfwm4(self):
+        # Under Xvfb the compositor would only get in the way of screenshots.
+        self.spawn(["xfwm4", "--compositor=off"],
+                   env=self._wm_env(DBUS_SESSION_BUS_ADDRESS=self._session_bus()),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def _start_metacity(self):
+        self.spawn(["metacity", "--replace", "--sm-disable", "--compositor=none"],
+                   env=self._wm_env(DBUS_SESSION_BUS_ADDRESS=self._session_bus(),
+                                    GSETTINGS_BACKEND="memory"),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def _start_icewm(self):
+        config = os.path.join(self.tmp, "icewm")
+        os.makedirs(config, exist_ok=True)
+        self.spawn(["icewm"], env=self._wm_env(ICEWM_PRIVCFG=config),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def _start_openbox(self):
         config = os.path.join(self.tmp, "openbox-rc.xml")
         with open(config, "w") as f:
             # The stock configuration, minus the desktop-switching margins and with windows
@@ -285,13 +357,6 @@ class Desktop:
         self.spawn(["openbox", "--sm-disable", "--config-file", config],
                    env=self.env(XDG_CONFIG_HOME=os.path.join(self.tmp, "wm-config")),
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        check = self.atom("_NET_SUPPORTING_WM_CHECK")
-
-        def managing():
-            prop = self.root.get_full_property(check, Xatom.WINDOW)
-            return bool(prop and prop.value)
-
-        wait_until(managing, timeout=10, message="openbox to manage the screen")
 
     def close(self):
         if self.d is not None:
