@@ -1,6 +1,17 @@
 # make run: install what is missing, build, start the face.
 # make test: install what is missing, build, run every test.
+# make test SANITIZE=1: the same with AddressSanitizer and UBSan, built in build-asan/.
+# make soak: the long reliability run (SOAK_MINUTES, 10 by default) on the real binary.
 
+# SANITIZE=1 builds with -DVARDO_SANITIZE=ON (in build-asan/ unless BUILD says otherwise);
+# SANITIZE=0 turns it off again in a build directory that had it.
+SANITIZE ?=
+ifeq ($(SANITIZE),1)
+BUILD ?= build-asan
+SANITIZE_FLAG := -DVARDO_SANITIZE=ON
+else ifeq ($(SANITIZE),0)
+SANITIZE_FLAG := -DVARDO_SANITIZE=OFF
+endif
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
@@ -8,7 +19,8 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-dev \
 	fonts-liberation2 xdg-utils \
 	xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick python3 python3-xlib \
-	desktop-file-utils appstream dpkg-dev file binutils-mingw-w64-x86-64
+	desktop-file-utils appstream dpkg-dev file binutils-mingw-w64-x86-64 valgrind \
+	xserver-xephyr
 # The other window managers the desktop tests run the face under, and the session bus that
 # xfwm4 and metacity keep their settings behind.
 PACKAGES += xfwm4 metacity icewm dbus
@@ -29,7 +41,7 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(SANITIZE_FLAG)
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -37,6 +49,14 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# make soak: random pointer motion, drags, the menu, the About window and its links for
+# SOAK_MINUTES on the real vardo under Xvfb and openbox; prints its figures at the end.
+SOAK_MINUTES ?= 10
+
+.PHONY: soak
+soak: build
+	/usr/bin/python3 tests/desktop/soak.py --vardo $(BUILD)/vardo --minutes $(SOAK_MINUTES)
 
 # make deb: the Debian package, written into $(BUILD)/ as vardo_VERSION_ARCH.deb.
 deb: build

@@ -102,6 +102,11 @@ std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char
         return SE_ERR_FNF;
     if (operation && std::strcmp(operation, "open") != 0)
         return SE_ERR_NOASSOC;
+    // xdg-open would read a target that starts with '-' as one of its options (--help,
+    // --manual) and has no "--" to end them. The targets are mail and web addresses, which
+    // never start so: refuse it rather than hand it over.
+    if (file[0] == '-')
+        return SE_ERR_FNF;
     // xdg-open finds the desktop's handler for the scheme. The target is one argument of its
     // own, never seen by a shell; the child is detached, so nothing waits for it and nothing
     // is left to reap.

@@ -1,0 +1,208 @@
+// The link hand-off of X11Platform (ShellExecuteA) against xdg-open: what reaches the program
+// that opens the link, byte for byte, and that nothing on the way reads the target as shell
+// code or as an option.
+
+#include "platform/X11Platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QTest>
+
+#include <optional>
+
+namespace {
+
+void writeScript(const QString& path, const QByteArray& body) {
+    QFile script(path);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(body);
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+// A caption no shell may see unquoted: substitutions, quotes, separators, redirections, globs,
+// a newline, a tab and text outside ASCII. Each substitution would create `marker`.
+QByteArray hostileTarget(const QString& marker) {
+    const QByteArray m = QFile::encodeName(marker);
+    return "https://www.example.org/va rdo/?q=$(touch " + m + ")&r=`touch " + m +
+           "`;touch " + m + " | touch " + m + " && touch " + m + " > " + m +
+           " 'single' \"double\" \\back $HOME ${PATH} * ? [a] ~ #hash\n"
+           "second line\tafter tab " +
+           QString::fromUtf8("gr\u00fc\u00dfe \u65e5\u672c \U0001F600").toUtf8();
+}
+
+} // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QByteArray savedPath;
+    QString record;
+
+    // The argv the fake xdg-open was started with, once it has written it: one entry per
+    // argument, each ended by a NUL, so newlines inside an argument survive.
+    QList<QByteArray> recordedArguments() {
+        QFile file(record);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QByteArray all = file.readAll();
+        QList<QByteArray> arguments = all.split('\0');
+        if (!arguments.isEmpty() && arguments.last().isEmpty())
+            arguments.removeLast();
+        return arguments;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        savedPath = qgetenv("PATH");
+    }
+
+    void init() {
+        // A fake xdg-open first on PATH writes its arguments to the record in one rename, so
+        // the test never reads half of it.
+        record = dir.filePath(QStringLiteral("argv"));
+        QFile::remove(record);
+        QDir(dir.path()).mkpath(QStringLiteral("fake-bin"));
+        const QByteArray recordPath = QFile::encodeName(record);
+        writeScript(dir.filePath(QStringLiteral("fake-bin/xdg-open")),
+                    "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + recordPath + ".part'\nmv '" +
+                        recordPath + ".part' '" + recordPath + "'\n");
+        qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("fake-bin"))) + ':' +
+                            savedPath);
+    }
+
+    void cleanup() {
+        qputenv("PATH", savedPath);
+    }
+
+    void targetArrivesAsOneUnchangedArgument_data() {
+        QTest::addColumn<QByteArray>("target");
+        QTest::newRow("mail") << QByteArray("mailto:vardo@example.org");
+        QTest::newRow("web") << QByteArray("https://www.example.org/vardo/");
+        QTest::newRow("shell metacharacters, quotes, non-ASCII")
+            << hostileTarget(dir.filePath(QStringLiteral("marker")));
+    }
+
+    void targetArrivesAsOneUnchangedArgument() {
+        QFETCH(QByteArray, target);
+        const QString marker = dir.filePath(QStringLiteral("marker"));
+        X11Platform platform;
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
+                                        SW_SHOW),
+                 SHELL_EXECUTE_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
+        const QList<QByteArray> arguments = recordedArguments();
+        QCOMPARE(arguments.size(), 1);
+        QCOMPARE(arguments.first(), target);
+        QVERIFY2(!QFileInfo::exists(marker), "a substitution in the target ran");
+    }
+
+    // xdg-open takes anything starting with '-' as an option: such a target never reaches it.
+    void targetThatLooksLikeAnOptionIsRefused_data() {
+        QTest::addColumn<QByteArray>("target");
+        QTest::newRow("--help") << QByteArray("--help");
+        QTest::newRow("--manual") << QByteArray("--manual");
+        QTest::newRow("-") << QByteArray("-");
+        QTest::newRow("-x https://www.example.org/") << QByteArray("-x https://www.example.org/");
+    }
+
+    void targetThatLooksLikeAnOptionIsRefused() {
+        QFETCH(QByteArray, target);
+        X11Platform platform;
+        const std::intptr_t result =
+            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW);
+        QVERIFY2(result <= 32, "an error result, as for any target that cannot be opened");
+        // A good target after it is the only one the fake xdg-open ever sees.
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", "mailto:after@example.org", nullptr,
+                                        nullptr, SW_SHOW),
+                 SHELL_EXECUTE_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
+        QCOMPARE(recordedArguments(), QList<QByteArray>{"mailto:after@example.org"});
+    }
+
+    void missingHandlerIsAnErrorResult() {
+        X11Platform platform;
+        qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("empty-bin"))));
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", "mailto:vardo@example.org", nullptr,
+                                       nullptr, SW_SHOW) <= 32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW) <= 32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOW) <=
+                32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "print", "mailto:vardo@example.org", nullptr,
+                                       nullptr, SW_SHOW) <= 32);
+    }
+
+    // The real xdg-open, with no desktop environment, finds the handler through mimeapps.list
+    // and starts it: the hostile web address still arrives as one argument, and nothing in it
+    // runs on the way.
+    void realXdgOpenPassesTheTargetThrough() {
+        const QString xdgOpen = QStringLiteral("/usr/bin/xdg-open");
+        if (!QFileInfo(xdgOpen).isExecutable())
+            QSKIP("xdg-open (xdg-utils) is not installed");
+        qputenv("PATH", savedPath);
+        const QString home = dir.filePath(QStringLiteral("xdg"));
+        QDir(home).mkpath(QStringLiteral("applications"));
+        const QByteArray recordPath = QFile::encodeName(record);
+        const QString handler = dir.filePath(QStringLiteral("record-link"));
+        writeScript(handler, "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + recordPath + ".part'\nmv '" +
+                                 recordPath + ".part' '" + recordPath + "'\n");
+        QFile entry(home + QStringLiteral("/applications/vardo-test-recorder.desktop"));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=" +
+                    QFile::encodeName(handler) +
+                    " %u\nNoDisplay=true\nMimeType=x-scheme-handler/https;\n");
+        entry.close();
+        QFile list(home + QStringLiteral("/mimeapps.list"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("[Default Applications]\nx-scheme-handler/https=vardo-test-recorder.desktop\n");
+        list.close();
+
+        const QByteArray keep[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                   "XDG_DATA_DIRS",   "BROWSER",         "XDG_CURRENT_DESKTOP",
+                                   "DESKTOP_SESSION", "KDE_FULL_SESSION", "DISPLAY"};
+        QList<std::pair<QByteArray, std::optional<QByteArray>>> saved;
+        for (const QByteArray& name : keep)
+            saved.append({name, qEnvironmentVariableIsSet(name.constData())
+                                    ? std::optional(qgetenv(name.constData()))
+                                    : std::nullopt});
+        const QByteArray xdgHome = QFile::encodeName(home);
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                 "XDG_DATA_DIRS"})
+            qputenv(name, xdgHome);
+        for (const char* name : {"BROWSER", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                 "KDE_FULL_SESSION"})
+            qunsetenv(name);
+        // xdg-open looks up scheme handlers only when there is a display; it never opens it.
+        qputenv("DISPLAY", ":0");
+        const auto restore = qScopeGuard([&saved] {
+            for (const auto& [name, value] : saved) {
+                if (value)
+                    qputenv(name.constData(), *value);
+                else
+                    qunsetenv(name.constData());
+            }
+        });
+
+        // xdg-open's generic path cannot carry a newline or a tab in a URL; the rest of the
+        // hostile target stays.
+        const QString marker = dir.filePath(QStringLiteral("marker"));
+        QByteArray target = hostileTarget(marker);
+        target.replace('\n', ' ').replace('\t', ' ');
+        X11Platform platform;
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
+                                        SW_SHOW),
+                 SHELL_EXECUTE_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
+        QCOMPARE(recordedArguments(), QList<QByteArray>{target});
+        QVERIFY2(!QFileInfo::exists(marker), "a substitution in the target ran");
+    }
+};
+
+QTEST_GUILESS_MAIN(PlatformTest)
+#include "test_platform.moc"
