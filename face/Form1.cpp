@@ -103,9 +103,10 @@ void Form1::PlacePupil(float Index, const EyeInfo& Eye, float X, float Y) {
     Image& pupil = *this->Eye.at(static_cast<std::size_t>(std::nearbyint(Index)));
     const PupilCentre centre = aimPupil(Eye, X, Y);
     // Width and height are read from the control each time; Left and Top land on the nearest
-    // whole client pixel.
-    pupil.setLeft(static_cast<float>(static_cast<double>(centre.px) - pupil.Width() / 2));
-    pupil.setTop(static_cast<float>(static_cast<double>(centre.py) - pupil.Height() / 2));
+    // whole client pixel. One move rather than Left then Top: two would repaint the corner the
+    // pupil passes through on the way as well.
+    pupil.Move(static_cast<float>(static_cast<double>(centre.px) - pupil.Width() / 2),
+               static_cast<float>(static_cast<double>(centre.py) - pupil.Height() / 2));
 }
 
 void Form1::Image1_MouseDown(int Button, int, float X, float Y) {

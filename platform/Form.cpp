@@ -12,7 +12,6 @@ Form::Form(Platform& platform, QWidget* parent)
     , platform_(platform) {}
 
 HWND Form::hWnd() {
-    winId();
     return this;
 }
 
@@ -20,7 +19,6 @@ void Form::Load() {
     if (loaded_)
         return;
     loaded_ = true;
-    hWnd();
     Form_Load();
 }
 

@@ -15,7 +15,10 @@ class Form : public QWidget {
 public:
     explicit Form(Platform& platform, QWidget* parent = nullptr);
 
-    // The native window exists from the first read on, so calls made during Form_Load reach it.
+    // The window as the platform calls know it: the widget. Its native window is made when the
+    // form is first shown, with what Form_Load has set on the widget by then (region, topmost
+    // band). Made any earlier, Qt's xcb layer would destroy it and make it again at show() to
+    // apply the band, which it does only that way on a window that was never mapped.
     HWND hWnd();
 
     void Load();

@@ -45,6 +45,10 @@ void Image::setTop(float top) {
     move(x(), static_cast<int>(std::nearbyint(top)));
 }
 
+void Image::Move(float left, float top) {
+    move(static_cast<int>(std::nearbyint(left)), static_cast<int>(std::nearbyint(top)));
+}
+
 void Image::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture_);

@@ -17,6 +17,9 @@ public:
     void setLeft(float left);
     float Top() const { return static_cast<float>(y()); }
     void setTop(float top);
+    // Left and Top at once, each rounded as on its own: the control moves in one step, so only
+    // where it stood and where it lands need repainting.
+    void Move(float left, float top);
     float Width() const { return static_cast<float>(width()); }
     float Height() const { return static_cast<float>(height()); }
 
