@@ -207,13 +207,25 @@ class Shot:
 
 class Desktop:
     """An Xvfb server with a window manager (openbox unless `wm` or VARDO_TEST_WM names
-    another), and a client connection to drive it. `screens`, a list of (width, height), makes
-    one monitor per entry, side by side and joined by Xinerama."""
+    another), and a client connection to drive it.
 
-    def __init__(self, width=SCREEN_W, height=SCREEN_H, wm=None, screens=None):
+    `screens`, a list of (width, height), makes one monitor per entry, side by side from the
+    left along the top edge, with monitor `primary` the primary one. They are RandR monitors on
+    one X screen, as a desktop with two monitors on one graphics card has them. (Xvfb's own
+    Xinerama puts every screen at the origin, on top of each other, and Qt takes its screens
+    from RandR, which sees only the first.)"""
+
+    def __init__(self, width=SCREEN_W, height=SCREEN_H, wm=None, screens=None, primary=0):
         self.width, self.height = width, height
         self.wm = wm or os.environ.get("VARDO_TEST_WM") or "openbox"
         self.screens = list(screens) if screens else [(width, height)]
+        self.primary = primary
+        # (x, y, width, height) of each monitor on the root.
+        self.monitors = []
+        x = 0
+        for w, h in self.screens:
+            self.monitors.append((x, 0, w, h))
+            x += w
         self.processes = []
         self.tmp = tempfile.mkdtemp(prefix="vardo-desktop-")
         self.display_name = None
@@ -278,15 +290,24 @@ class Desktop:
         self.height = self.d.screen().height_in_pixels
         subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % DESKTOP_RGB],
                        env=self.env(), check=True, timeout=10)
+        if len(self.monitors) > 1:
+            self._define_monitors()
 
     def _screen_arguments(self):
-        if len(self.screens) == 1:
-            (w, h), = self.screens
-            return ["-screen", "0", f"{w}x{h}x24"]
-        arguments = ["+xinerama"]
-        for number, (w, h) in enumerate(self.screens):
-            arguments += ["-screen", str(number), f"{w}x{h}x24"]
-        return arguments
+        width = sum(w for w, _ in self.screens)
+        height = max(h for _, h in self.screens)
+        return ["-screen", "0", f"{width}x{height}x24"]
+
+    def _define_monitors(self):
+        """Splits the screen into the monitors: the first takes over Xvfb's output, the
+        others have none; the primary's name is marked with '*'."""
+        for number, (x, y, w, h) in enumerate(self.monitors):
+            name = ("*" if number == self.primary else "") + f"monitor{number}"
+            # Physical sizes for 96 dots per inch.
+            geometry = f"{w}/{round(w * 25.4 / 96)}x{h}/{round(h * 25.4 / 96)}+{x}+{y}"
+            subprocess.run(["xrandr", "--setmonitor", name, geometry,
+                            "screen" if number == 0 else "none"],
+                           env=self.env(), check=True, timeout=10, capture_output=True)
 
     def _start_window_manager(self):
         start = getattr(self, "_start_" + self.wm, None)
@@ -301,6 +322,30 @@ class Desktop:
             return bool(prop and prop.value)
 
         wait_until(managing, timeout=15, message=f"{self.wm} to manage the screen")
+        # The check window comes early in a window manager's start-up, and openbox loses a
+        # window mapped in the moment after it: wait until a window of ours is managed (a new
+        # one every half second), or the face's first map may be the one lost.
+        deadline = time.monotonic() + 15
+        while True:
+            probe = self.root.create_window(0, 0, 10, 10, 0, self.d.screen().root_depth,
+                                            X.InputOutput, X.CopyFromParent)
+            probe.set_wm_name("window manager probe")
+            probe.map()
+            self.d.sync()
+            try:
+                wait_until(lambda: probe.id in self.client_list(), timeout=0.5,
+                           message=f"{self.wm} to manage a window")
+                managed = True
+            except AssertionError:
+                managed = False
+            probe.destroy()
+            self.d.sync()
+            if managed:
+                break
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{self.wm} manages no window")
+        wait_until(lambda: probe.id not in self.client_list(), timeout=15,
+                   message=f"{self.wm} to let go of a window")
 
     def _wm_env(self, **extra):
         """Settings, caches and data of the window manager in the temporary directory; no
