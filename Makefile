@@ -56,7 +56,8 @@ SOAK_MINUTES ?= 10
 
 .PHONY: soak
 soak: build
-	/usr/bin/python3 tests/desktop/soak.py --vardo $(BUILD)/vardo --minutes $(SOAK_MINUTES)
+	/usr/bin/python3 tests/desktop/soak.py --vardo $(BUILD)/vardo --minutes $(SOAK_MINUTES) \
+		$(if $(filter 1,$(SANITIZE)),--sanitized)
 
 # make deb: the Debian package, written into $(BUILD)/ as vardo_VERSION_ARCH.deb.
 deb: build
