@@ -34,7 +34,9 @@ Form2::Form2(Platform& platform, Form1& face)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("About Vardo"));
-    setWindowIcon(QIcon(QStringLiteral(":/resources/vardo.ico")));
+    // The face's icon, the same picture: a QIcon of its own for each About window would read
+    // the icon file again and add its scaled copies to the pixmap cache every time it opens.
+    setWindowIcon(face.windowIcon());
     setClientSize(245, 110);
     setFont(windowFont());
 

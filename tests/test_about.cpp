@@ -41,6 +41,9 @@ private Q_SLOTS:
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QVERIFY(!about.windowIcon().isNull());
+        // The face's own icon, not one loaded anew for each About window: every new QIcon adds
+        // its scaled copies to the pixmap cache, and the program grew with each opening.
+        QCOMPARE(about.windowIcon().cacheKey(), face->windowIcon().cacheKey());
 
         // Front to back, with the boxes of the design.
         const QList<QWidget*> frontToBack{about.Command1, about.Homepage, about.Email, about.Label2,
