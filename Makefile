@@ -24,6 +24,8 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-
 # The other window managers the desktop tests run the face under, and the session bus that
 # xfwm4 and metacity keep their settings behind.
 PACKAGES += xfwm4 metacity icewm dbus
+# The benchmark and its smoke run in the tests: an X protocol tracer, and xeyes to compare with.
+PACKAGES += xtrace x11-apps
 
 .PHONY: all deps build run test deb clean
 
@@ -67,23 +69,11 @@ deb: build
 # Xvfb. Prints one table and writes it to $(BUILD)/bench/results.md and results.json. Options go
 # through BENCH_ARGS, e.g. make bench BENCH_ARGS="--runs 5 --phase 60". It exits non-zero
 # when vardo misses one of its budgets.
-BENCH_PACKAGES := xvfb openbox xtrace x11-apps python3 python3-xlib
 BENCH_ARGS ?=
 
-.PHONY: bench-deps bench
+.PHONY: bench
 
-bench-deps:
-	@missing=$$(for p in $(BENCH_PACKAGES); do \
-		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
-	done); \
-	if [ -n "$$missing" ]; then \
-		sudo=$$([ "$$(id -u)" -eq 0 ] || echo sudo); \
-		echo "Installing:" $$missing; \
-		$$sudo apt-get update && \
-		$$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
-	fi
-
-bench: bench-deps build
+bench: build
 	/usr/bin/python3 bench/vardo_bench.py --vardo $(BUILD)/vardo \
 		--floor $(BUILD)/bench/vardo-bench-floor --out $(BUILD)/bench $(BENCH_ARGS)
 
