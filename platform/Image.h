@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
 // An image control: shows its picture at its own size and reports the mouse with the button
-// codes and client-pixel coordinates of the form's scale.
+// codes and client-pixel coordinates of the form's scale. A move repaints only where the
+// control stood and where it lands, and writes those pixels to the screen itself where it
+// can (see DirectRepaint).
 class Image : public QWidget {
     Q_OBJECT
 
@@ -37,7 +40,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void moveTo(QPoint position);
+    static bool repaintDirectly(QWidget& form, QRect a, QRect b);
     QPointF localPosition(const QMouseEvent& event) const;
 
-    QPixmap picture_;
+    QImage picture_;
 };
