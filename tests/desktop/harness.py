@@ -787,6 +787,20 @@ class Vardo:
         wait_until(lambda: menu_id not in self.desktop.override_redirect_windows(),
                    timeout=timeout, message="the menu to close")
 
+    def open_about(self, active=False):
+        """Chooses About from the menu (its key, A) and returns the About window once it is
+        viewable, and active too if asked."""
+        d = self.desktop
+        menu, _ = self.open_menu()
+        d.key("a")
+        self.wait_menu_closed(menu)
+        about = wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
+                                         if d.viewable(w)), None),
+                           message="the About window")
+        if active:
+            wait_until(lambda: d.active_window() == about, message="the About window active")
+        return about
+
     def wait_exit(self, timeout=5):
         try:
             return self.process.wait(timeout=timeout)

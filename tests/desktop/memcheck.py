@@ -50,13 +50,7 @@ def session(desktop, vardo, record):
                      message="Always On Top to change")
     links = 0
     for means in ("OK", "Enter", "Esc", "close"):
-        menu, _ = v.open_menu()
-        d.key("a")
-        v.wait_menu_closed(menu)
-        about = h.wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
-                                           if d.viewable(w)), None),
-                             message="the About window")
-        h.wait_until(lambda: d.active_window() == about, message="the About window active")
+        about = v.open_about(active=True)
         if means == "OK":
             for point in (r.ABOUT_EMAIL, r.ABOUT_HOMEPAGE):
                 d.click(*v.to_screen(*point, about))

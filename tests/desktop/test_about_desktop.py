@@ -67,15 +67,7 @@ class AboutCase(h.DesktopCase):
         self.vardo.wait_origin((150, 100))
 
     def open_about(self):
-        d, v = self.desktop, self.vardo
-        menu, _ = v.open_menu()
-        d.key("a")
-        v.wait_menu_closed(menu)
-        about = h.wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
-                                           if d.viewable(w)), None),
-                             message="the About window")
-        h.wait_until(lambda: d.active_window() == about, message="the About window active")
-        return about
+        return self.vardo.open_about(active=True)
 
     def about_shot(self, about):
         """The About window's client area, once painted: OK's caption is dark on its face."""
@@ -118,7 +110,6 @@ class AboutWindow(AboutCase):
         self.about_shot(about).save_png(os.path.join(h.artifact_dir(), "about-window.png"))
 
     def test_text_is_laid_out_top_to_bottom_unclipped(self):
-        d = self.desktop
         about = self.open_about()
         shot = self.about_shot(about)
         shot.save_png(os.path.join(h.artifact_dir(), "about-layout.png"))

@@ -99,12 +99,7 @@ class Covered(h.DesktopCase):
         start = self.pointer_at("right")
         d.move(*start)
         self.assert_eyes(start, "about-before")
-        menu, _ = v.open_menu()
-        d.key("a")
-        v.wait_menu_closed(menu)
-        about = h.wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
-                                           if d.viewable(w)), None),
-                             message="the About window")
+        about = v.open_about()
         # Both open centred on the screen: the About window hides the face's eyes.
         h.wait_until(lambda: self.covers_both_eyes(*d.frame_geometry(about)),
                      message="the About window over the eyes")

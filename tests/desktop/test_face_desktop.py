@@ -43,7 +43,7 @@ class FaceWindow(h.DesktopCase):
         self.assertEqual(extra, [], "pixels outside the outline are part of the window")
 
     def test_screen_shows_picture_inside_outline_and_desktop_outside(self):
-        d, v = self.desktop, self.vardo
+        v = self.vardo
         shot = v.face_shot()
         _, _, face = h.face_picture()
         inside, outside = h.outline_classes()

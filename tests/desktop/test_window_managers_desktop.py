@@ -208,12 +208,7 @@ class WindowManagerChecks:
 
     def check_about(self):
         d, v = self.desktop, self.vardo
-        menu, _ = v.open_menu()
-        d.key("a")
-        v.wait_menu_closed(menu)
-        about = h.wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
-                                           if d.viewable(w)), None),
-                             message="the About window")
+        about = v.open_about()
         _, _, width, height = d.geometry(about)
         self.assertEqual((width, height), (ABOUT_W, ABOUT_H))
         h.wait_until(lambda: d.active_window() == about, message="the About window active")
