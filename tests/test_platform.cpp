@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
@@ -27,8 +27,8 @@ void writeScript(const QString& path, const QByteArray& body) {
 // a newline, a tab and text outside ASCII. Each substitution would create `marker`.
 QByteArray hostileTarget(const QString& marker) {
     const QByteArray m = QFile::encodeName(marker);
-    return "https://www.example.org/va rdo/?q=$(touch " + m + ")&r=`touch " + m +
-           "`;touch " + m + " | touch " + m + " && touch " + m + " > " + m +
+    return "https://www.example.org/va rdo/?q=$(touch " + m + ")&r=`touch " + m + "`;touch " + m +
+           " | touch " + m + " && touch " + m + " > " + m +
            " 'single' \"double\" \\back $HOME ${PATH} * ? [a] ~ #hash\n"
            "second line\tafter tab " +
            QString::fromUtf8("gr\u00fc\u00dfe \u65e5\u672c \U0001F600").toUtf8();
@@ -73,13 +73,11 @@ private Q_SLOTS:
         writeScript(dir.filePath(QStringLiteral("fake-bin/xdg-open")),
                     "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + recordPath + ".part'\nmv '" +
                         recordPath + ".part' '" + recordPath + "'\n");
-        qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("fake-bin"))) + ':' +
-                            savedPath);
+        qputenv("PATH",
+                QFile::encodeName(dir.filePath(QStringLiteral("fake-bin"))) + ':' + savedPath);
     }
 
-    void cleanup() {
-        qputenv("PATH", savedPath);
-    }
+    void cleanup() { qputenv("PATH", savedPath); }
 
     void targetArrivesAsOneUnchangedArgument_data() {
         QTest::addColumn<QByteArray>("target");
@@ -93,9 +91,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, target);
         const QString marker = dir.filePath(QStringLiteral("marker"));
         X11Platform platform;
-        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
-                                        SW_SHOW),
-                 SHELL_EXECUTE_OK);
+        QCOMPARE(
+            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW),
+            SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
         const QList<QByteArray> arguments = recordedArguments();
         QCOMPARE(arguments.size(), 1);
@@ -132,8 +130,7 @@ private Q_SLOTS:
         QVERIFY(platform.ShellExecuteA(nullptr, "open", "mailto:vardo@example.org", nullptr,
                                        nullptr, SW_SHOW) <= 32);
         QVERIFY(platform.ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW) <= 32);
-        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOW) <=
-                32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOW) <= 32);
         QVERIFY(platform.ShellExecuteA(nullptr, "print", "mailto:vardo@example.org", nullptr,
                                        nullptr, SW_SHOW) <= 32);
     }
@@ -154,17 +151,17 @@ private Q_SLOTS:
                                  recordPath + ".part' '" + recordPath + "'\n");
         QFile entry(home + QStringLiteral("/applications/vardo-test-recorder.desktop"));
         QVERIFY(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=" +
-                    QFile::encodeName(handler) +
-                    " %u\nNoDisplay=true\nMimeType=x-scheme-handler/https;\n");
+        entry.write(
+            "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + QFile::encodeName(handler) +
+            " %u\nNoDisplay=true\nMimeType=x-scheme-handler/https;\n");
         entry.close();
         QFile list(home + QStringLiteral("/mimeapps.list"));
         QVERIFY(list.open(QIODevice::WriteOnly));
         list.write("[Default Applications]\nx-scheme-handler/https=vardo-test-recorder.desktop\n");
         list.close();
 
-        const QByteArray keep[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
-                                   "XDG_DATA_DIRS",   "BROWSER",         "XDG_CURRENT_DESKTOP",
+        const QByteArray keep[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS",  "XDG_DATA_HOME",
+                                   "XDG_DATA_DIRS",   "BROWSER",          "XDG_CURRENT_DESKTOP",
                                    "DESKTOP_SESSION", "KDE_FULL_SESSION", "DISPLAY"};
         QList<std::pair<QByteArray, std::optional<QByteArray>>> saved;
         for (const QByteArray& name : keep)
@@ -172,11 +169,11 @@ private Q_SLOTS:
                                     ? std::optional(qgetenv(name.constData()))
                                     : std::nullopt});
         const QByteArray xdgHome = QFile::encodeName(home);
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
-                                 "XDG_DATA_DIRS"})
+        for (const char* name :
+             {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
             qputenv(name, xdgHome);
-        for (const char* name : {"BROWSER", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
-                                 "KDE_FULL_SESSION"})
+        for (const char* name :
+             {"BROWSER", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION"})
             qunsetenv(name);
         // xdg-open looks up scheme handlers only when there is a display; it never opens it.
         qputenv("DISPLAY", ":0");
@@ -195,9 +192,9 @@ private Q_SLOTS:
         QByteArray target = hostileTarget(marker);
         target.replace('\n', ' ').replace('\t', ' ');
         X11Platform platform;
-        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
-                                        SW_SHOW),
-                 SHELL_EXECUTE_OK);
+        QCOMPARE(
+            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW),
+            SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         QCOMPARE(recordedArguments(), QList<QByteArray>{target});
         QVERIFY2(!QFileInfo::exists(marker), "a substitution in the target ran");
