@@ -386,17 +386,20 @@ class Desktop:
         self.spawn(["icewm"], env=self._wm_env(ICEWM_PRIVCFG=config),
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    # More of openbox's configuration, for a desktop that needs it (key bindings, say).
+    OPENBOX_EXTRA = ""
+
     def _start_openbox(self):
         config = os.path.join(self.tmp, "openbox-rc.xml")
         with open(config, "w") as f:
             # The stock configuration, minus the desktop-switching margins and with windows
             # placed where they ask to be.
-            f.write("""<?xml version="1.0"?>
+            f.write(f"""<?xml version="1.0"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
   <placement><policy>Smart</policy></placement>
   <desktops><number>1</number></desktops>
-  <theme><name>Clearlooks</name></theme>
+  <theme><name>Clearlooks</name></theme>{self.OPENBOX_EXTRA}
 </openbox_config>
 """)
         self.spawn(["openbox", "--sm-disable", "--config-file", config],

@@ -14,7 +14,7 @@ import subprocess
 import time
 
 import harness as h
-from Xlib import X, Xatom, display as xdisplay
+from Xlib import X, display as xdisplay
 
 HANDLER_SCHEMES = ("x-scheme-handler/mailto", "x-scheme-handler/http",
                    "x-scheme-handler/https")
@@ -215,24 +215,8 @@ class LateWmDesktop(h.Desktop):
 class KeyboardWmDesktop(h.Desktop):
     """A desktop whose openbox closes the active window on Alt+F4, as stock openbox does."""
 
-    def _start_window_manager(self):
-        config = os.path.join(self.tmp, "openbox-rc.xml")
-        with open(config, "w") as f:
-            f.write("""<?xml version="1.0"?>
-<openbox_config xmlns="http://openbox.org/3.4/rc">
-  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
-  <placement><policy>Smart</policy></placement>
-  <desktops><number>1</number></desktops>
-  <theme><name>Clearlooks</name></theme>
-  <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>
-</openbox_config>
-""")
-        self.spawn(["openbox", "--sm-disable", "--config-file", config],
-                   env=self.env(XDG_CONFIG_HOME=os.path.join(self.tmp, "wm-config")),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        check = self.atom("_NET_SUPPORTING_WM_CHECK")
-        h.wait_until(lambda: bool(self.root.get_full_property(check, Xatom.WINDOW)),
-                     timeout=10, message="openbox to manage the screen")
+    OPENBOX_EXTRA = """
+  <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>"""
 
 
 class UnmanagedVardo(h.Vardo):
