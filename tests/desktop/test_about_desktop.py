@@ -3,9 +3,9 @@
 cursor, and Exit while it is open."""
 
 import os
-import stat
 
 import harness as h
+import reliability as r
 
 ABOUT_W, ABOUT_H = 245, 110
 EMAIL_BOX = (69, 33, 107, 18)
@@ -16,44 +16,15 @@ OK_BOX = (92, 78, 65, 23)
 # The link cursor's size and hot spot.
 LINK_CURSOR = (32, 32, 5, 1)
 
-HANDLER_SCHEMES = ("x-scheme-handler/mailto", "x-scheme-handler/http",
-                   "x-scheme-handler/https")
-
-
 class AboutCase(h.DesktopCase):
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        tmp = cls.desktop.tmp
-        config, data = os.path.join(tmp, "config"), os.path.join(tmp, "data")
-        applications = os.path.join(data, "applications")
-        os.makedirs(config)
-        os.makedirs(applications)
-        cls.record = os.path.join(tmp, "links.txt")
-        handler = os.path.join(tmp, "record-link")
-        with open(handler, "w") as f:
-            f.write('#!/bin/sh\nfor arg in "$@"; do printf \'%s\\n\' "$arg" >> '
-                    f"'{cls.record}'; done\n")
-        os.chmod(handler, os.stat(handler).st_mode | stat.S_IXUSR)
-        with open(os.path.join(applications, "vardo-link-recorder.desktop"), "w") as f:
-            f.write("[Desktop Entry]\nType=Application\nName=Link recorder\n"
-                    f"Exec={handler} %u\nNoDisplay=true\n"
-                    f"MimeType={';'.join(HANDLER_SCHEMES)};\n")
-        with open(os.path.join(config, "mimeapps.list"), "w") as f:
-            f.write("[Default Applications]\n")
-            for scheme in HANDLER_SCHEMES:
-                f.write(f"{scheme}=vardo-link-recorder.desktop\n")
-        # No desktop environment: xdg-open takes its generic path, through mimeapps.list. If
-        # it ever fell back to $BROWSER, the record would say so.
-        cls.vardo_env = {
-            "XDG_CONFIG_HOME": config, "XDG_CONFIG_DIRS": config,
-            "XDG_DATA_HOME": data, "XDG_DATA_DIRS": data,
-            "BROWSER": f"{handler} --browser %s",
-            "XDG_CURRENT_DESKTOP": None, "DESKTOP_SESSION": None, "KDE_FULL_SESSION": None,
-            "GNOME_DESKTOP_SESSION_ID": None, "MATE_DESKTOP_SESSION_ID": None,
-            "LXQT_SESSION_CONFIG": None, "DESKTOP": None,
-        }
+        # No desktop environment: xdg-open takes its generic path, through mimeapps.list, to a
+        # handler that records what it gets. If it ever fell back to $BROWSER, the record would
+        # say so.
+        cls.vardo_env, cls.record = r.link_handler_env(cls.desktop.tmp)
 
     def setUp(self):
         if os.path.exists(self.record):
