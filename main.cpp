@@ -32,6 +32,7 @@ int main(int argc, char* argv[]) {
         return 1;
     // Also under Wayland: only X11 tells a client where the pointer is over other windows.
     qputenv("QT_QPA_PLATFORM", "xcb");
+    X11Platform::reportLostDisplayOnce();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellmoor"));

@@ -12,7 +12,10 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
+
+#include <atomic>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +30,36 @@ xcb_connection_t* x11Connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
+std::atomic_flag lostDisplayReported;
+QtMessageHandler toolkitMessages = nullptr;
+
+void sayLostDisplay() {
+    if (!lostDisplayReported.test_and_set())
+        std::fputs("vardo: lost the connection to the X11 display\n", stderr);
+}
+
+// Xlib calls this on a broken connection from whichever thread made the failing call; it must
+// not return.
+int onXlibConnectionLost(Display*) {
+    sayLostDisplay();
+    std::_Exit(1);
+}
+
+// Qt reports the broken connection as a warning and then exits with status 1 itself.
+void onToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QLatin1String("The X11 connection broke"))) {
+        sayLostDisplay();
+        return;
+    }
+    toolkitMessages(type, context, text);
+}
+
 } // namespace
+
+void X11Platform::reportLostDisplayOnce() {
+    XSetIOErrorHandler(onXlibConnectionLost);
+    toolkitMessages = qInstallMessageHandler(onToolkitMessage);
+}
 
 std::int32_t X11Platform::GetCursorPos(PointApi& point) {
     // One QueryPointer round trip, in logical pixels.

@@ -5,6 +5,11 @@
 // The platform calls on the desktop, over Qt's xcb platform.
 class X11Platform : public Platform {
 public:
+    // Makes the loss of the X server end the program with one line on stderr and status 1,
+    // whichever library notices it first: Qt's xcb layer, or Xlib (which the toolkit's cursor
+    // and font code use) with its own two-line report. Call before the application is made.
+    static void reportLostDisplayOnce();
+
     std::int32_t GetCursorPos(PointApi& point) override;
     std::int32_t ScreenToClient(HWND window, PointApi& point) override;
     HRGN CreatePolygonRgn(const PointApi* points, std::int32_t count,
