@@ -1,21 +1,21 @@
 #pragma once
 
 #include "platform/Form.h"
-#include "platform/Label.h"
 
-#include <QPushButton>
+#include <cstdint>
+#include <string>
 
+class CommandButton;
 class Form1;
+class Label;
 
 // The About window: the program's title, its author's credit, and two links.
 class Form2 : public Form {
-    Q_OBJECT
-
 public:
     Form2(Platform& platform, Form1& face);
 
     // Controls, front to back.
-    QPushButton* Command1;
+    CommandButton* Command1;
     Label* Homepage;
     Label* Email;
     Label* Label2;
@@ -32,10 +32,9 @@ public:
 
 protected:
     void Form_Load() override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
-    void openLink(const QString& target);
+    void openLink(const std::string& target);
 
     Form1& face_;
 };

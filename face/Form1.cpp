@@ -1,65 +1,55 @@
 #include "face/Form1.h"
 
 #include "about/Form2.h"
+#include "platform/Image.h"
+#include "platform/Menu.h"
+#include "platform/MenuEntry.h"
 #include "platform/Platform.h"
-
-#include <QCloseEvent>
-#include <QIcon>
-#include <QMenu>
-#include <QMouseEvent>
+#include "platform/Timer.h"
 
 #include <cmath>
 
 Form1::Form1(Platform& platform)
     : Form(platform) {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Vardo"));
-    setWindowIcon(QIcon(QStringLiteral(":/resources/vardo.ico")));
+    setCaption("Vardo");
+    setIcon("vardo.ico");
+    setBorderStyle(BorderStyle::None);
     setShowInTaskbar(false);
     setClientSize(94, 138);
     // The design is a fixed dialog whose frame is 3 pixels wide and whose client area starts
-    // 22 pixels below the outer top edge; the outline is measured from that outer corner. On
-    // X11 the frame and caption bar belong to the window manager and this window has none, so
-    // its client area starts at its own corner and the outline is shifted 3 left and 22 up.
-    setClientOffset(QPoint(3, 22));
+    // 22 pixels below the outer top edge; the outline is measured from that outer corner. This
+    // window has no frame or caption bar (a modern frame is neither 3 nor 22 pixels, and on X11
+    // the frame belongs to the window manager), so its client area starts at its own corner
+    // and the outline is shifted 3 left and 22 up.
+    setClientOffset({3, 22});
+    setBackColor(0x00E0E0E0);
 
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(0xE0, 0xE0, 0xE0));
-    setPalette(background);
-    setAutoFillBackground(true);
+    // Controls made later lie in front, so the back-most comes first.
+    Image1 = new Image(*this, "face.gif", 0, 0);
+    Eye[0] = new Image(*this, "eye0.gif", 26, 76);
+    Eye[1] = new Image(*this, "eye1.gif", 60, 76);
+    Timer1 = new Timer(*this, 100);
 
-    // Children stack in the order they are made, so the back-most comes first.
-    Image1 = new Image(QPixmap(QStringLiteral(":/resources/face.gif")), this);
-    Eye[0] = new Image(QPixmap(QStringLiteral(":/resources/eye0.gif")), this);
-    Eye[0]->move(26, 76);
-    Eye[1] = new Image(QPixmap(QStringLiteral(":/resources/eye1.gif")), this);
-    Eye[1]->move(60, 76);
-    Timer1 = new Timer(100, this);
-
-    mPopupMenu = new QMenu(QStringLiteral("PopupMenu"), this);
-    mAlwaysOnTop = new MenuEntry(QStringLiteral("Always On &Top"), *mPopupMenu);
+    mPopupMenu = new Menu(*this, "PopupMenu");
+    mAlwaysOnTop = new MenuEntry(*mPopupMenu, "Always On &Top");
     mAlwaysOnTop->setChecked(vbTrue);
-    mAbout = new MenuEntry(QStringLiteral("&About Vardo"), *mPopupMenu);
-    mSeparate0 = new MenuEntry(QStringLiteral("-"), *mPopupMenu);
-    mExit = new MenuEntry(QStringLiteral("&Exit"), *mPopupMenu);
+    mAbout = new MenuEntry(*mPopupMenu, "&About Vardo");
+    mSeparate0 = new MenuEntry(*mPopupMenu, "-");
+    mExit = new MenuEntry(*mPopupMenu, "&Exit");
 
-    connect(Timer1, &Timer::Tick, this, &Form1::Timer1_Timer);
-    connect(Image1, &Image::MouseDown, this, &Form1::Image1_MouseDown);
-    connect(Image1, &Image::MouseMove, this, &Form1::Image1_MouseMove);
-    connect(Image1, &Image::MouseUp, this, &Form1::Image1_MouseUp);
-    connect(mAlwaysOnTop, &MenuEntry::Click, this, &Form1::mAlwaysOnTop_Click);
-    connect(mAbout, &MenuEntry::Click, this, &Form1::mAbout_Click);
-    connect(mExit, &MenuEntry::Click, this, &Form1::mExit_Click);
-    mPopupMenu->installEventFilter(this);
+    Timer1->Tick.connect(this, &Form1::Timer1_Timer);
+    Image1->MouseDown.connect(this, &Form1::Image1_MouseDown);
+    Image1->MouseMove.connect(this, &Form1::Image1_MouseMove);
+    Image1->MouseUp.connect(this, &Form1::Image1_MouseUp);
+    mAlwaysOnTop->Click.connect(this, &Form1::mAlwaysOnTop_Click);
+    mAbout->Click.connect(this, &Form1::mAbout_Click);
+    mExit->Click.connect(this, &Form1::mExit_Click);
+    mPopupMenu->LeftButtonReleased.connect([this] { leftReleasedInMenu_ = true; });
 }
 
-// The About window has no owner, so it is not a child of the face; the face outlives it.
+// The About window has no owner, so the face does not own it; the face outlives it.
 Form1::~Form1() {
     delete form2_;
-}
-
-Form2* Form1::aboutWindow() const {
-    return form2_;
 }
 
 void Form1::Form_Load() {
@@ -155,7 +145,7 @@ void Form1::mAlwaysOnTop_Click() {
 void Form1::mAbout_Click() {
     if (!form2_) {
         form2_ = new Form2(platform(), *this);
-        connect(form2_, &Form::Unloaded, this, [this] { form2_ = nullptr; });
+        form2_->Unloaded.connect([this] { form2_ = nullptr; });
     }
     form2_->Show();
 }
@@ -164,17 +154,8 @@ void Form1::mExit_Click() {
     platform().End();
 }
 
-// Notes a left release that the open menu takes, for the drag it may have interrupted.
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mPopupMenu && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        leftReleasedInMenu_ = true;
-    return Form::eventFilter(watched, event);
-}
-
 // The face has no close box, but a window manager can still ask it to close (Alt+F4): that
 // ends the program, as Exit does.
-void Form1::closeEvent(QCloseEvent* event) {
-    event->ignore();
+void Form1::Form_QueryUnload() {
     platform().End();
 }

@@ -2,21 +2,17 @@
 
 #include "face/EyeInfo.h"
 #include "platform/Form.h"
-#include "platform/Image.h"
-#include "platform/MenuEntry.h"
-#include "platform/Timer.h"
-
-#include <QPointer>
 
 #include <array>
 
 class Form2;
-class QMenu;
+class Image;
+class Menu;
+class MenuEntry;
+class Timer;
 
 // The face on the desktop: a head-shaped window whose pupils follow the cursor.
 class Form1 : public Form {
-    Q_OBJECT
-
 public:
     explicit Form1(Platform& platform);
     ~Form1() override;
@@ -26,7 +22,7 @@ public:
     std::array<Image*, 2> Eye;
     Image* Image1;
 
-    QMenu* mPopupMenu;
+    Menu* mPopupMenu;
     MenuEntry* mAlwaysOnTop;
     MenuEntry* mAbout;
     MenuEntry* mSeparate0;
@@ -42,7 +38,7 @@ public:
     PointApi LastCursor{};
 
     // The About window while it is loaded, else null.
-    Form2* aboutWindow() const;
+    Form2* aboutWindow() const { return form2_; }
 
     void Timer1_Timer();
     void Image1_MouseDown(int Button, int Shift, float X, float Y);
@@ -54,13 +50,12 @@ public:
 
 protected:
     void Form_Load() override;
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void Form_QueryUnload() override;
 
 private:
     void LoadOutline();
     void PlacePupil(float Index, const EyeInfo& Eye, float X, float Y);
 
-    QPointer<Form2> form2_;
+    Form2* form2_ = nullptr;
     bool leftReleasedInMenu_ = false;
 };

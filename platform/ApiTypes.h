@@ -1,18 +1,14 @@
 #pragma once
 
-#include <QRegion>
-
 #include <cstdint>
 
-class QWidget;
-
-// A window handle is the top-level widget of a form: whatever identifies a window to the
-// platform layer, and comparable in the recorder.
-using HWND = QWidget*;
-
-// A region handle. QRegion is a shared value, so handing it to SetWindowRgn passes it on
-// without the program ever having to free it.
-using HRGN = QRegion;
+// Handles as the system calls take them. On Windows they are the system's own handles (these
+// are the very types its headers declare); the Qt run-time gives them its own window and
+// region objects. The windows' logic only passes them on.
+struct HWND__;
+using HWND = HWND__*;
+struct HRGN__;
+using HRGN = HRGN__*;
 
 // Two 32-bit signed integers, in pixels. The cursor calls use screen pixels or client pixels;
 // the outline uses window pixels (see Form::clientOffset()).
@@ -22,6 +18,9 @@ struct PointApi {
 
     friend bool operator==(const PointApi&, const PointApi&) = default;
 };
+
+// The values below are also macros of <windows.h>: the Windows run-time includes these headers
+// before it.
 
 // Insert-after values of SetWindowPos: into and out of the topmost band.
 inline constexpr std::intptr_t HWND_TOPMOST = -1;
@@ -46,3 +45,8 @@ inline constexpr std::intptr_t SHELL_EXECUTE_OK = 42;
 inline constexpr int vbLeftButton = 1;
 inline constexpr int vbRightButton = 2;
 inline constexpr int vbMiddleButton = 4;
+
+// The run-time's Boolean: true is -1, so bitwise negation flips it.
+using VbBoolean = std::int16_t;
+inline constexpr VbBoolean vbTrue = -1;
+inline constexpr VbBoolean vbFalse = 0;

@@ -1,31 +1,36 @@
 #pragma once
 
-#include <QLabel>
+#include "platform/Control.h"
+#include "platform/Event.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
-// A label control: an opaque box with its caption centred on one line, in the window's font.
-class Label : public QLabel {
-    Q_OBJECT
+struct Font;
 
+// A label control: an opaque box, in client pixels of its form, with its caption centred on one
+// line in the form's font and the system's text colour until ForeColor is set.
+class Label : public Control {
 public:
-    Label(const QString& caption, QWidget* parent);
+    Label(Form& form, const std::string& caption, int left, int top, int width, int height);
+    ~Label() override;
 
-    QString Caption() const { return text(); }
-    void setCaption(const QString& caption) { setText(caption); }
+    std::string Caption() const;
+    void setCaption(const std::string& caption);
     // Colour as 0x00BBGGRR: red in the lowest byte, blue in the third.
-    std::uint32_t ForeColor() const { return foreColor_; }
+    std::uint32_t ForeColor() const;
     void setForeColor(std::uint32_t colour);
+    void setFont(const Font& font);
+    // The pointer over the label: the cursor of the program's resources named ("link.cur").
+    void setMouseIcon(const char* cursor);
 
-signals:
-    // Button: 1 left, 2 right, 4 middle. X, Y: client pixels of the label.
-    void MouseDown(int Button, int Shift, float X, float Y);
-    void MouseUp(int Button, int Shift, float X, float Y);
+    MouseEvent MouseDown;
+    MouseEvent MouseUp;
 
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    struct Native;
+    Native& native() const { return *native_; }
 
 private:
-    std::uint32_t foreColor_ = 0;
+    std::unique_ptr<Native> native_;
 };

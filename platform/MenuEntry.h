@@ -1,33 +1,32 @@
 #pragma once
 
-#include <QObject>
+#include "platform/ApiTypes.h"
+#include "platform/Control.h"
+#include "platform/Event.h"
 
-#include <cstdint>
+#include <memory>
+#include <string>
 
-class QAction;
-class QMenu;
+class Menu;
 
-// The run-time's Boolean: true is -1, so bitwise negation flips it.
-using VbBoolean = std::int16_t;
-inline constexpr VbBoolean vbTrue = -1;
-inline constexpr VbBoolean vbFalse = 0;
-
-// One entry of a menu; a caption of "-" makes a separator. The check mark belongs to the
-// program: a click does not flip it, the Click handler does.
-class MenuEntry : public QObject {
-    Q_OBJECT
-
+// One entry of a menu, added at its end; a caption of "-" makes a separator. An ampersand marks
+// the entry's access key. The check mark belongs to the program: choosing the entry raises Click
+// and leaves the mark alone.
+class MenuEntry : public Control {
 public:
-    MenuEntry(const QString& caption, QMenu& menu);
+    MenuEntry(Menu& menu, const std::string& caption);
+    ~MenuEntry() override;
 
-    QString Caption() const;
+    const std::string& Caption() const;
+    bool isSeparator() const;
     VbBoolean Checked() const;
     void setChecked(VbBoolean checked);
-    QAction& action() const { return *action_; }
 
-signals:
-    void Click();
+    Event<> Click;
+
+    struct Native;
+    Native& native() const { return *native_; }
 
 private:
-    QAction* action_;
+    std::unique_ptr<Native> native_;
 };

@@ -2,14 +2,14 @@
 
 #include "platform/ApiTypes.h"
 
-class QMenu;
+class Menu;
 
 // The operating-system calls the windows make, and the few run-time operations whose effect
-// tests need to see or steer. X11Platform provides them on the desktop; RecordingPlatform
-// records them for the unit tests.
+// tests need to see or steer. Each target provides them (X11Platform over Qt and X11,
+// Win32Platform); RecordingPlatform records them for the unit tests.
 //
-// Positions are logical pixels throughout. Where the design speaks of twips (a form's Left and
-// Top), this layer uses pixels: 15 twips per pixel cancels out of every sum the windows make.
+// Positions are pixels throughout. Where the design speaks of twips (a form's Left and Top),
+// this layer uses pixels: 15 twips per pixel cancels out of every sum the windows make.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -21,7 +21,8 @@ public:
     // The inside of the closed polygon points[0..count-1], in window pixels.
     virtual HRGN CreatePolygonRgn(const PointApi* points, std::int32_t count,
                                   std::int32_t fillMode) = 0;
-    // Cuts window to region (window pixels) for drawing and for input.
+    // Cuts window to region (window pixels) for drawing and for input. The region belongs to
+    // the system afterwards.
     virtual std::int32_t SetWindowRgn(HWND window, HRGN region, bool redraw) = 0;
     // With insertAfter HWND_TOPMOST or HWND_NOTOPMOST, moves window into or out of the
     // topmost band; SWP_NOMOVE | SWP_NOSIZE keep it where it is.
@@ -33,8 +34,8 @@ public:
                                         const char* parameters, const char* directory,
                                         std::int32_t showCommand) = 0;
 
-    // Shows menu at the cursor and returns when it has closed.
-    virtual void PopupMenu(HWND window, QMenu& menu) = 0;
+    // Shows menu at the cursor and returns when it has closed, after the chosen entry's Click.
+    virtual void PopupMenu(HWND window, Menu& menu) = 0;
     // Runs the pending window events (painting, timers), but no input: a mouse handler that
     // calls this is never re-entered by the next mouse event.
     virtual void DoEvents() = 0;

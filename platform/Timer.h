@@ -1,23 +1,25 @@
 #pragma once
 
-#include <QObject>
-#include <QTimer>
+#include "platform/Control.h"
+#include "platform/Event.h"
 
-// A timer control: ticks every Interval milliseconds while Interval is above 0.
-class Timer : public QObject {
-    Q_OBJECT
+#include <memory>
 
+// A timer control: raises Tick every Interval milliseconds while Interval is above 0.
+class Timer : public Control {
 public:
-    Timer(int interval, QObject* parent);
+    Timer(Form& form, int interval);
+    ~Timer() override;
 
-    int Interval() const { return interval_; }
+    int Interval() const;
     // 0 stops the ticks; a positive value (re)starts them with that period.
     void setInterval(int milliseconds);
 
-signals:
-    void Tick();
+    Event<> Tick;
+
+    struct Native;
+    Native& native() const { return *native_; }
 
 private:
-    QTimer timer_;
-    int interval_ = 0;
+    std::unique_ptr<Native> native_;
 };

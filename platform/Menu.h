@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Control.h"
+#include "platform/Event.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class MenuEntry;
+
+// A menu that the window shows only as a pop-up (Platform::PopupMenu); it has no menu bar.
+class Menu : public Control {
+public:
+    Menu(Form& form, const std::string& caption);
+    ~Menu() override;
+
+    const std::string& Caption() const;
+    // In the order they were made.
+    const std::vector<MenuEntry*>& entries() const { return entries_; }
+
+    // The left button went up while the menu was open: the menu took the release, so the window
+    // beneath never sees it.
+    Event<> LeftButtonReleased;
+
+    struct Native;
+    Native& native() const { return *native_; }
+
+private:
+    friend class MenuEntry;
+
+    std::unique_ptr<Native> native_;
+    std::vector<MenuEntry*> entries_;
+};
