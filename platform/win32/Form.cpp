@@ -1,0 +1,423 @@
+#include "platform/Form.h"
+
+#include "platform/Control.h"
+#include "platform/Font.h"
+#include "platform/win32/GdiFont.h"
+#include "platform/win32/Natives.h"
+#include "platform/win32/Resources.h"
+#include "platform/win32/Text.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const wchar_t* const formClass = L"VardoForm";
+// Posted by Unload: the form is destroyed from the event loop, not inside its own handler.
+const UINT unloadMessage = WM_APP + 1;
+
+LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* native = static_cast<Form::Native*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        native->hwnd = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(native));
+    }
+    if (Form::Native* native = Form::Native::of(window))
+        return native->handle(message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+ATOM formClassAtom() {
+    static const ATOM atom = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = formProcedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.lpszClassName = formClass;
+        return RegisterClassExW(&windowClass);
+    }();
+    return atom;
+}
+
+// Button codes of the mouse events: 1 left, 2 right, 4 middle.
+int heldButtons(WPARAM keys) {
+    return ((keys & MK_LBUTTON) ? vbLeftButton : 0) | ((keys & MK_RBUTTON) ? vbRightButton : 0) |
+           ((keys & MK_MBUTTON) ? vbMiddleButton : 0);
+}
+
+int shiftState(WPARAM keys) {
+    return ((keys & MK_SHIFT) ? 1 : 0) | ((keys & MK_CONTROL) ? 2 : 0) |
+           (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+bool contains(const RECT& rect, POINT at) {
+    return at.x >= rect.left && at.x < rect.right && at.y >= rect.top && at.y < rect.bottom;
+}
+
+} // namespace
+
+Form::Native::Native(Form& owner)
+    : owner(owner)
+    , backColor(GetSysColor(COLOR_BTNFACE)) {}
+
+Form::Native::~Native() {
+    if (hwnd) {
+        // No message reaches the form while its window goes.
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd);
+    }
+}
+
+Form::Native* Form::Native::of(HWND window) {
+    if (!window || GetClassLongPtrW(window, GCW_ATOM) != formClassAtom())
+        return nullptr;
+    return reinterpret_cast<Native*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void Form::Native::create() {
+    DWORD style = WS_CLIPCHILDREN;
+    if (borderStyle == BorderStyle::None)
+        style |= WS_POPUP;
+    else
+        style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    // A tool window has no taskbar button; without a caption it looks like any other window.
+    const DWORD exStyle = showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+    RECT outer{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    CreateWindowExW(exStyle, MAKEINTATOM(formClassAtom()), Text::wide(caption).c_str(), style, 0, 0,
+                    outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), this);
+    if (bigIcon)
+        SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    if (smallIcon)
+        SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    for (CommandButton::Native* button : buttons)
+        button->create();
+    for (Timer::Native* timer : timers)
+        timer->apply();
+}
+
+void Form::Native::invalidate(const RECT& area) {
+    if (hwnd)
+        InvalidateRect(hwnd, &area, FALSE);
+}
+
+LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        // The paint covers every pixel.
+        return 1;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        mouse(message, wParam, lParam);
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse (a pop-up menu): the press is over for the control.
+        if (reinterpret_cast<HWND>(lParam) != hwnd)
+            pressed = nullptr;
+        return 0;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT) {
+            const DWORD at = GetMessagePos();
+            POINT client{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+            ScreenToClient(hwnd, &client);
+            if (const Windowless* control = hit(client); control && control->cursor()) {
+                SetCursor(control->cursor());
+                return TRUE;
+            }
+        }
+        break;
+    case WM_TIMER:
+        for (Timer::Native* timer : timers) {
+            if (timer->id() == wParam) {
+                timer->control.Tick();
+                break;
+            }
+        }
+        return 0;
+    case WM_COMMAND:
+        command(LOWORD(wParam));
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && !buttons.empty()) {
+            focusButton();
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (!buttons.empty()) {
+            focusButton();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        owner.Form_QueryUnload();
+        return 0;
+    case unloadMessage:
+        // The form goes, and this native with it: nothing after this line may touch either.
+        delete &owner;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Back to front into the canvas, then onto the window in one copy, so nothing flickers.
+void Form::Native::paint() {
+    PAINTSTRUCT ps;
+    HDC target = BeginPaint(hwnd, &ps);
+    if (!canvas || canvas->width() != clientWidth || canvas->height() != clientHeight)
+        canvas = std::make_unique<Canvas>(clientWidth, clientHeight);
+    const RECT& area = ps.rcPaint;
+    canvas->fill(area, backColor);
+    for (Windowless* control : windowless) {
+        RECT overlap;
+        const RECT bounds = control->bounds();
+        if (IntersectRect(&overlap, &bounds, &area))
+            control->paint(*canvas, overlap);
+    }
+    GdiFlush();
+    BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top,
+           canvas->dc(), area.left, area.top, SRCCOPY);
+    EndPaint(hwnd, &ps);
+}
+
+Windowless* Form::Native::hit(POINT at) const {
+    for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
+        if (contains((*control)->bounds(), at))
+            return *control;
+    }
+    return nullptr;
+}
+
+// The position comes from the message itself, in client pixels of the window where it stands
+// as the message is taken: the pointer's position at the event, measured against the window's
+// latest position, which is what a drag adds its moves to.
+void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const int held = heldButtons(wParam);
+    const int shift = shiftState(wParam);
+    int button = 0;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        button = vbLeftButton;
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        button = vbRightButton;
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        button = vbMiddleButton;
+        break;
+    }
+    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
+        if (!pressed) {
+            pressed = hit(at);
+            if (pressed)
+                SetCapture(hwnd);
+        }
+    }
+    Windowless* target = pressed ? pressed : hit(at);
+    if (target) {
+        const RECT bounds = target->bounds();
+        const float x = static_cast<float>(at.x - bounds.left);
+        const float y = static_cast<float>(at.y - bounds.top);
+        if (message == WM_MOUSEMOVE)
+            target->mouseMove(held, shift, x, y);
+        else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+                 message == WM_MBUTTONDOWN)
+            target->mouseDown(button, shift, x, y);
+        else
+            target->mouseUp(button, shift, x, y);
+    }
+    const bool release =
+        message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
+    if (release && held == 0 && pressed) {
+        pressed = nullptr;
+        ReleaseCapture();
+    }
+}
+
+void Form::Native::command(int id) {
+    CommandButton* button = nullptr;
+    if (id == IDOK)
+        button = defaultButton;
+    else if (id == IDCANCEL)
+        button = cancelButton;
+    for (CommandButton::Native* native : buttons) {
+        if (native->id == id)
+            button = &native->control;
+    }
+    if (button)
+        button->Click();
+}
+
+void Form::Native::focusButton() {
+    for (CommandButton::Native* button : buttons) {
+        if (button->hwnd) {
+            SetFocus(button->hwnd);
+            return;
+        }
+    }
+}
+
+Form::Form(Platform& platform)
+    : platform_(platform)
+    , native_(std::make_unique<Native>(*this)) {}
+
+Form::~Form() {
+    while (!controls_.empty())
+        controls_.pop_back();
+}
+
+HWND Form::hWnd() const {
+    return native_->hwnd;
+}
+
+void Form::Load() {
+    if (native_->loaded)
+        return;
+    native_->loaded = true;
+    native_->create();
+    Form_Load();
+}
+
+bool Form::isLoaded() const {
+    return native_->loaded;
+}
+
+void Form::Show() {
+    Load();
+    Native& native = *native_;
+    if (!native.shown) {
+        native.shown = true;
+        RECT outer;
+        GetWindowRect(native.hwnd, &outer);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        const RECT& screen = monitor.rcMonitor;
+        const int x = screen.left + (screen.right - screen.left - (outer.right - outer.left)) / 2;
+        const int y = screen.top + (screen.bottom - screen.top - (outer.bottom - outer.top)) / 2;
+        SetWindowPos(native.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ShowWindow(native.hwnd, SW_SHOW);
+    SetForegroundWindow(native.hwnd);
+}
+
+void Form::Unload() {
+    Native& native = *native_;
+    if (native.unloading)
+        return;
+    native.unloading = true;
+    if (native.hwnd) {
+        ShowWindow(native.hwnd, SW_HIDE);
+        PostMessageW(native.hwnd, unloadMessage, 0, 0);
+    }
+    Unloaded();
+}
+
+float Form::Left() const {
+    RECT outer{};
+    GetWindowRect(native_->hwnd, &outer);
+    return static_cast<float>(outer.left);
+}
+
+void Form::setLeft(float left) {
+    RECT outer{};
+    GetWindowRect(native_->hwnd, &outer);
+    SetWindowPos(native_->hwnd, nullptr, static_cast<int>(std::nearbyint(left)), outer.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+float Form::Top() const {
+    RECT outer{};
+    GetWindowRect(native_->hwnd, &outer);
+    return static_cast<float>(outer.top);
+}
+
+void Form::setTop(float top) {
+    RECT outer{};
+    GetWindowRect(native_->hwnd, &outer);
+    SetWindowPos(native_->hwnd, nullptr, outer.left, static_cast<int>(std::nearbyint(top)), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+const std::string& Form::Caption() const {
+    return native_->caption;
+}
+
+void Form::setCaption(const std::string& caption) {
+    native_->caption = caption;
+    if (native_->hwnd)
+        SetWindowTextW(native_->hwnd, Text::wide(caption).c_str());
+}
+
+BorderStyle Form::borderStyle() const {
+    return native_->borderStyle;
+}
+
+void Form::setBorderStyle(BorderStyle style) {
+    native_->borderStyle = style;
+}
+
+bool Form::ShowInTaskbar() const {
+    return native_->showInTaskbar;
+}
+
+void Form::setShowInTaskbar(bool show) {
+    native_->showInTaskbar = show;
+}
+
+int Form::ClientWidth() const {
+    return native_->clientWidth;
+}
+
+int Form::ClientHeight() const {
+    return native_->clientHeight;
+}
+
+void Form::setClientSize(int width, int height) {
+    native_->clientWidth = width;
+    native_->clientHeight = height;
+}
+
+PointApi Form::clientOffset() const {
+    return native_->clientOffset;
+}
+
+void Form::setClientOffset(PointApi offset) {
+    native_->clientOffset = offset;
+}
+
+std::uint32_t Form::BackColor() const {
+    return native_->backColor;
+}
+
+void Form::setBackColor(std::uint32_t colour) {
+    native_->backColor = colour;
+    if (native_->hwnd)
+        InvalidateRect(native_->hwnd, nullptr, FALSE);
+}
+
+void Form::setIcon(const char* resource) {
+    native_->bigIcon = Resources::icon(resource, GetSystemMetrics(SM_CXICON));
+    native_->smallIcon = Resources::icon(resource, GetSystemMetrics(SM_CXSMICON));
+}
+
+void Form::setFont(const Font& font) {
+    native_->font = GdiFont::of(font);
+}

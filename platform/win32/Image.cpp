@@ -1,0 +1,119 @@
+#include "platform/Image.h"
+
+#include "platform/win32/Natives.h"
+#include "platform/win32/Resources.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The nearest whole pixel, ties to even.
+int nearest(float value) {
+    return static_cast<int>(std::nearbyint(value));
+}
+
+} // namespace
+
+Image::Native::Native(Image& control, Form::Native& form, const Picture& picture, int left, int top)
+    : control(control)
+    , form(form)
+    , picture(picture)
+    , left(left)
+    , top(top) {}
+
+RECT Image::Native::bounds() const {
+    return {left, top, left + picture.width, top + picture.height};
+}
+
+// Pixel for pixel, no smoothing: the pictures are drawn at their own size. A GIF pixel is
+// either opaque or its transparent colour.
+void Image::Native::paint(Canvas& canvas, const RECT& area) {
+    GdiFlush();
+    for (int y = area.top; y < area.bottom; ++y) {
+        const std::uint32_t* source =
+            picture.pixels.data() + static_cast<std::ptrdiff_t>(y - top) * picture.width - left;
+        std::uint32_t* target = canvas.row(y);
+        for (int x = area.left; x < area.right; ++x) {
+            const std::uint32_t pixel = source[x];
+            const std::uint32_t alpha = pixel >> 24;
+            if (alpha == 255) {
+                target[x] = pixel & 0xFFFFFF;
+            } else if (alpha != 0) {
+                std::uint32_t mixed = 0;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const std::uint32_t over = (pixel >> shift) & 0xFF;
+                    const std::uint32_t under = (target[x] >> shift) & 0xFF;
+                    mixed |= ((over * alpha + under * (255 - alpha) + 127) / 255) << shift;
+                }
+                target[x] = mixed;
+            }
+        }
+    }
+}
+
+void Image::Native::mouseDown(int button, int shift, float x, float y) {
+    control.MouseDown(button, shift, x, y);
+}
+
+void Image::Native::mouseMove(int button, int shift, float x, float y) {
+    control.MouseMove(button, shift, x, y);
+}
+
+void Image::Native::mouseUp(int button, int shift, float x, float y) {
+    control.MouseUp(button, shift, x, y);
+}
+
+// Only where the control stood and where it stands now are painted again.
+void Image::Native::moveTo(int newLeft, int newTop) {
+    if (newLeft == left && newTop == top)
+        return;
+    const RECT was = bounds();
+    left = newLeft;
+    top = newTop;
+    form.invalidate(was);
+    form.invalidate(bounds());
+}
+
+Image::Image(Form& form, const char* picture, int left, int top)
+    : Control(form)
+    , native_(
+          std::make_unique<Native>(*this, form.native(), Resources::picture(picture), left, top)) {
+    form.native().windowless.push_back(native_.get());
+}
+
+Image::~Image() {
+    auto& controls = native_->form.windowless;
+    controls.erase(std::remove(controls.begin(), controls.end(), native_.get()), controls.end());
+    if (native_->form.pressed == native_.get())
+        native_->form.pressed = nullptr;
+    native_->form.invalidate(native_->bounds());
+}
+
+float Image::Left() const {
+    return static_cast<float>(native_->left);
+}
+
+void Image::setLeft(float left) {
+    native_->moveTo(nearest(left), native_->top);
+}
+
+float Image::Top() const {
+    return static_cast<float>(native_->top);
+}
+
+void Image::setTop(float top) {
+    native_->moveTo(native_->left, nearest(top));
+}
+
+void Image::Move(float left, float top) {
+    native_->moveTo(nearest(left), nearest(top));
+}
+
+float Image::Width() const {
+    return static_cast<float>(native_->picture.width);
+}
+
+float Image::Height() const {
+    return static_cast<float>(native_->picture.height);
+}

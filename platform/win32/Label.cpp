@@ -1,0 +1,86 @@
+#include "platform/Label.h"
+
+#include "platform/Font.h"
+#include "platform/win32/GdiFont.h"
+#include "platform/win32/Natives.h"
+#include "platform/win32/Resources.h"
+#include "platform/win32/Text.h"
+
+#include <algorithm>
+
+Label::Native::Native(Label& control, Form::Native& form, const std::string& caption,
+                      const RECT& box)
+    : control(control)
+    , form(form)
+    , caption(caption)
+    , box(box)
+    , foreColor(GetSysColor(COLOR_BTNTEXT))
+    , font(form.font ? form.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) {}
+
+// Opaque, in the form's background colour, with the caption on one line centred across the
+// box, from its top edge. GDI colours are 0x00BBGGRR like the form's.
+void Label::Native::paint(Canvas& canvas, const RECT& area) {
+    HDC dc = canvas.dc();
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    SetDCBrushColor(dc, form.backColor);
+    FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SelectObject(dc, font);
+    SetTextColor(dc, foreColor);
+    SetBkMode(dc, TRANSPARENT);
+    RECT text = box;
+    const std::wstring wide = Text::wide(caption);
+    DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &text,
+              DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    RestoreDC(dc, saved);
+}
+
+void Label::Native::mouseDown(int button, int shift, float x, float y) {
+    control.MouseDown(button, shift, x, y);
+}
+
+void Label::Native::mouseUp(int button, int shift, float x, float y) {
+    control.MouseUp(button, shift, x, y);
+}
+
+Label::Label(Form& form, const std::string& caption, int left, int top, int width, int height)
+    : Control(form)
+    , native_(std::make_unique<Native>(*this, form.native(), caption,
+                                       RECT{left, top, left + width, top + height})) {
+    form.native().windowless.push_back(native_.get());
+}
+
+Label::~Label() {
+    auto& controls = native_->form.windowless;
+    controls.erase(std::remove(controls.begin(), controls.end(), native_.get()), controls.end());
+    if (native_->form.pressed == native_.get())
+        native_->form.pressed = nullptr;
+    native_->form.invalidate(native_->box);
+}
+
+std::string Label::Caption() const {
+    return native_->caption;
+}
+
+void Label::setCaption(const std::string& caption) {
+    native_->caption = caption;
+    native_->form.invalidate(native_->box);
+}
+
+std::uint32_t Label::ForeColor() const {
+    return native_->foreColor;
+}
+
+void Label::setForeColor(std::uint32_t colour) {
+    native_->foreColor = colour;
+    native_->form.invalidate(native_->box);
+}
+
+void Label::setFont(const Font& font) {
+    native_->font = GdiFont::of(font);
+    native_->form.invalidate(native_->box);
+}
+
+void Label::setMouseIcon(const char* cursor) {
+    native_->pointer = Resources::cursor(cursor);
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+// What each form and control of the Win32 run-time is made of. The platform headers come
+// before <windows.h>: some of their names are macros there.
+
+#include "platform/CommandButton.h"
+#include "platform/Form.h"
+#include "platform/Image.h"
+#include "platform/Label.h"
+#include "platform/Menu.h"
+#include "platform/MenuEntry.h"
+#include "platform/Timer.h"
+#include "platform/win32/Canvas.h"
+#include "platform/win32/Picture.h"
+#include "platform/win32/Windowless.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// The window is made by Load, hidden, with what the definition has set by then; the controls
+// that need one of their own (the command button) and the timers follow it.
+struct Form::Native {
+    explicit Native(Form& owner);
+    ~Native();
+
+    // The form of one of the program's windows, else null.
+    static Native* of(HWND window);
+
+    void create();
+    void invalidate(const RECT& area);
+    // Enter and Esc, Tab and access keys go through the dialog manager.
+    bool takesDialogKeys() const { return !buttons.empty(); }
+
+    Form& owner;
+    HWND hwnd = nullptr;
+    std::string caption;
+    BorderStyle borderStyle = BorderStyle::FixedDialog;
+    bool showInTaskbar = true;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    PointApi clientOffset;
+    std::uint32_t backColor;
+    HICON bigIcon = nullptr;
+    HICON smallIcon = nullptr;
+    HFONT font = nullptr;
+    bool loaded = false;
+    bool shown = false;
+    bool unloading = false;
+
+    // Back to front, as they were made.
+    std::vector<Windowless*> windowless;
+    std::vector<Timer::Native*> timers;
+    std::vector<CommandButton::Native*> buttons;
+    CommandButton* defaultButton = nullptr;
+    CommandButton* cancelButton = nullptr;
+    // The control that took a press keeps the mouse until every button is up.
+    Windowless* pressed = nullptr;
+    std::unique_ptr<Canvas> canvas;
+
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    void paint();
+    void mouse(UINT message, WPARAM wParam, LPARAM lParam);
+    Windowless* hit(POINT at) const;
+    void command(int id);
+    void focusButton();
+};
+
+struct Image::Native final : Windowless {
+    Native(Image& control, Form::Native& form, const Picture& picture, int left, int top);
+
+    RECT bounds() const override;
+    void paint(Canvas& canvas, const RECT& area) override;
+    void mouseDown(int button, int shift, float x, float y) override;
+    void mouseMove(int button, int shift, float x, float y) override;
+    void mouseUp(int button, int shift, float x, float y) override;
+    void moveTo(int left, int top);
+
+    Image& control;
+    Form::Native& form;
+    const Picture& picture;
+    int left;
+    int top;
+};
+
+struct Timer::Native {
+    Native(Timer& control, Form::Native& form, int interval);
+
+    // Starts, restarts or stops the system's timer to match interval, once the form has a
+    // window.
+    void apply();
+    void stop();
+    UINT_PTR id() const { return reinterpret_cast<UINT_PTR>(this); }
+
+    Timer& control;
+    Form::Native& form;
+    int interval;
+};
+
+struct Label::Native final : Windowless {
+    Native(Label& control, Form::Native& form, const std::string& caption, const RECT& box);
+
+    RECT bounds() const override { return box; }
+    void paint(Canvas& canvas, const RECT& area) override;
+    void mouseDown(int button, int shift, float x, float y) override;
+    void mouseUp(int button, int shift, float x, float y) override;
+    HCURSOR cursor() const override { return pointer; }
+
+    Label& control;
+    Form::Native& form;
+    std::string caption;
+    RECT box;
+    std::uint32_t foreColor;
+    HFONT font;
+    HCURSOR pointer = nullptr;
+};
+
+struct CommandButton::Native {
+    Native(CommandButton& control, Form::Native& form, const std::string& caption, const RECT& box,
+           int id);
+
+    void create();
+    void markDefault(bool isDefault);
+
+    CommandButton& control;
+    Form::Native& form;
+    std::string caption;
+    RECT box;
+    int id;
+    HFONT font;
+    bool isDefault = false;
+    HWND hwnd = nullptr;
+};
+
+struct Menu::Native {
+    std::string caption;
+};
+
+struct MenuEntry::Native {
+    Menu& menu;
+    std::string caption;
+    VbBoolean checked = vbFalse;
+};

@@ -1,0 +1,105 @@
+#include "platform/win32/Resources.h"
+
+#include "platform/win32/Text.h"
+
+#include <wincodec.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+
+[[noreturn]] void fail(const std::string& name, const char* what, HRESULT result) {
+    char message[256];
+    std::snprintf(message, sizeof message, "The program's %s %s (error 0x%08lX).", name.c_str(),
+                  what, static_cast<unsigned long>(result));
+    MessageBoxW(nullptr, Text::wide(message).c_str(), L"Vardo", MB_ICONERROR | MB_OK);
+    ExitProcess(1);
+}
+
+void check(HRESULT result, const std::string& name) {
+    if (FAILED(result))
+        fail(name, "cannot be decoded", result);
+}
+
+// Releases a COM interface when it goes out of scope.
+template <typename Interface> struct Com {
+    Interface* p = nullptr;
+    ~Com() {
+        if (p)
+            p->Release();
+    }
+    Interface* operator->() const { return p; }
+    Interface** operator&() { return &p; }
+};
+
+Picture decode(const std::string& name) {
+    // Resource names compare without case: the script writes them in capitals.
+    HRSRC found = FindResourceW(nullptr, Text::wide(name).c_str(), RT_RCDATA);
+    if (!found)
+        fail(name, "is not in the executable", HRESULT_FROM_WIN32(GetLastError()));
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
+    const DWORD size = SizeofResource(nullptr, found);
+
+    Com<IWICImagingFactory> factory;
+    check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                           IID_IWICImagingFactory, reinterpret_cast<void**>(&factory)),
+          name);
+    Com<IWICStream> stream;
+    check(factory->CreateStream(&stream), name);
+    check(stream->InitializeFromMemory(const_cast<BYTE*>(bytes), size), name);
+    Com<IWICBitmapDecoder> decoder;
+    check(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand,
+                                           &decoder),
+          name);
+    Com<IWICBitmapFrameDecode> frame;
+    check(decoder->GetFrame(0, &frame), name);
+    Com<IWICFormatConverter> converter;
+    check(factory->CreateFormatConverter(&converter), name);
+    check(converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                nullptr, 0.0, WICBitmapPaletteTypeCustom),
+          name);
+    UINT width = 0, height = 0;
+    check(converter->GetSize(&width, &height), name);
+    Picture picture;
+    picture.width = static_cast<int>(width);
+    picture.height = static_cast<int>(height);
+    picture.pixels.resize(static_cast<std::size_t>(width) * height);
+    check(converter->CopyPixels(nullptr, width * 4, width * height * 4,
+                                reinterpret_cast<BYTE*>(picture.pixels.data())),
+          name);
+    return picture;
+}
+
+} // namespace
+
+const Picture& Resources::picture(const char* name) {
+    static std::map<std::string, Picture> pictures;
+    auto at = pictures.find(name);
+    if (at == pictures.end())
+        at = pictures.emplace(name, decode(name)).first;
+    return at->second;
+}
+
+HICON Resources::icon(const char* name, int size) {
+    // The resource script numbers the icon group rather than naming it: group 1, as the
+    // executable's own icon is looked for.
+    if (std::string(name) != "vardo.ico")
+        fail(name, "is not in the executable", E_INVALIDARG);
+    auto* icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                               IMAGE_ICON, size, size, LR_SHARED));
+    if (!icon)
+        fail(name, "cannot be loaded", HRESULT_FROM_WIN32(GetLastError()));
+    return icon;
+}
+
+HCURSOR Resources::cursor(const char* name) {
+    // At its own 32 x 32 pixels, whatever size the system's cursors have.
+    auto* cursor = static_cast<HCURSOR>(LoadImageW(
+        GetModuleHandleW(nullptr), Text::wide(name).c_str(), IMAGE_CURSOR, 32, 32, LR_SHARED));
+    if (!cursor)
+        fail(name, "cannot be loaded", HRESULT_FROM_WIN32(GetLastError()));
+    return cursor;
+}

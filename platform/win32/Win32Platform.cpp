@@ -1,0 +1,167 @@
+#include "platform/win32/Win32Platform.h"
+
+#include "platform/Menu.h"
+#include "platform/MenuEntry.h"
+#include "platform/win32/Natives.h"
+#include "platform/win32/Text.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <vector>
+
+namespace {
+
+POINT toPoint(const PointApi& point) {
+    return {point.x, point.y};
+}
+
+// The menu that is open, told when it takes a left-button release.
+Menu* openMenu = nullptr;
+
+// Sees the messages of the menu's own loop. The release that ends a drag lands there when a
+// menu opens in the middle of one, and the face must hear of it.
+LRESULT CALLBACK menuMessages(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_MENU && openMenu) {
+        if (reinterpret_cast<const MSG*>(lParam)->message == WM_LBUTTONUP)
+            openMenu->LeftButtonReleased();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+std::int32_t Win32Platform::GetCursorPos(PointApi& point) {
+    POINT at{};
+    const BOOL result = ::GetCursorPos(&at);
+    point = {at.x, at.y};
+    return result;
+}
+
+std::int32_t Win32Platform::ScreenToClient(HWND window, PointApi& point) {
+    POINT at = toPoint(point);
+    const BOOL result = ::ScreenToClient(window, &at);
+    point = {at.x, at.y};
+    return result;
+}
+
+HRGN Win32Platform::CreatePolygonRgn(const PointApi* points, std::int32_t count,
+                                     std::int32_t fillMode) {
+    std::vector<POINT> polygon(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i)
+        polygon[static_cast<std::size_t>(i)] = toPoint(points[i]);
+    HRGN region = ::CreatePolygonRgn(polygon.data(), count, fillMode);
+    // GDI refuses a fill mode that is neither ALTERNATE nor WINDING. For a polygon that never
+    // crosses itself both cover its inside, which is all a caller may rely on.
+    if (!region && fillMode != ALTERNATE && fillMode != WINDING)
+        region = ::CreatePolygonRgn(polygon.data(), count, ALTERNATE);
+    return region;
+}
+
+// The region is measured from the outer corner of a window whose client area starts at the
+// form's client offset. Where this window's client area starts elsewhere (the face has no frame
+// at all), the region moves by the difference, so that it keeps its place on the client area.
+std::int32_t Win32Platform::SetWindowRgn(HWND window, HRGN region, bool redraw) {
+    if (const Form::Native* form = Form::Native::of(window); form && region) {
+        RECT outer{};
+        GetWindowRect(window, &outer);
+        POINT client{0, 0};
+        ::ClientToScreen(window, &client);
+        const PointApi design = form->owner.clientOffset();
+        OffsetRgn(region, client.x - outer.left - design.x, client.y - outer.top - design.y);
+    }
+    return ::SetWindowRgn(window, region, redraw ? TRUE : FALSE);
+}
+
+std::int32_t Win32Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, std::int32_t x,
+                                         std::int32_t y, std::int32_t cx, std::int32_t cy,
+                                         std::uint32_t flags) {
+    return ::SetWindowPos(window, reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags);
+}
+
+// The windows hand over UTF-8; the call takes the system code page.
+std::intptr_t Win32Platform::ShellExecuteA(HWND owner, const char* operation, const char* file,
+                                           const char* parameters, const char* directory,
+                                           std::int32_t showCommand) {
+    const auto local = [](const char* text) {
+        return text ? Text::systemCodePage(text) : std::string();
+    };
+    const std::string operationText = local(operation), fileText = local(file),
+                      parametersText = local(parameters), directoryText = local(directory);
+    return reinterpret_cast<std::intptr_t>(
+        ::ShellExecuteA(owner, operation ? operationText.c_str() : nullptr, fileText.c_str(),
+                        parameters ? parametersText.c_str() : nullptr,
+                        directory ? directoryText.c_str() : nullptr, showCommand));
+}
+
+// At the pointer's position when the event that asked for it happened, chosen with the left
+// button: the right button that opened it is still down, and its release must choose nothing.
+void Win32Platform::PopupMenu(HWND window, Menu& menu) {
+    HMENU popup = CreatePopupMenu();
+    const std::vector<MenuEntry*>& entries = menu.entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const MenuEntry& entry = *entries[i];
+        if (entry.isSeparator()) {
+            AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        } else {
+            const UINT state = entry.Checked() != vbFalse ? MF_CHECKED : MF_UNCHECKED;
+            AppendMenuW(popup, MF_STRING | state, i + 1, Text::wide(entry.Caption()).c_str());
+        }
+    }
+    const DWORD at = GetMessagePos();
+    // Without this a click elsewhere would not close the menu.
+    SetForegroundWindow(window);
+    openMenu = &menu;
+    HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, menuMessages, nullptr, GetCurrentThreadId());
+    const UINT chosen =
+        TrackPopupMenu(popup, TPM_RETURNCMD | TPM_LEFTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN,
+                       GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, window, nullptr);
+    if (hook)
+        UnhookWindowsHookEx(hook);
+    openMenu = nullptr;
+    PostMessageW(window, WM_NULL, 0, 0);
+    DestroyMenu(popup);
+    if (chosen >= 1 && chosen <= entries.size())
+        entries[chosen - 1]->Click();
+}
+
+// Paint, timer and other posted messages, and messages sent from elsewhere; the mouse and the
+// keyboard wait for the event loop.
+void Win32Platform::DoEvents() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0,
+                        PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        DispatchMessageW(&message);
+    }
+}
+
+void Win32Platform::End() {
+    TerminateProcess(GetCurrentProcess(), 0);
+}
+
+// The logical buttons: with the buttons swapped for a left hand, the physical right is the left.
+int Win32Platform::MouseButtons() {
+    const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+    const int left = swapped ? VK_RBUTTON : VK_LBUTTON;
+    const int right = swapped ? VK_LBUTTON : VK_RBUTTON;
+    return (GetAsyncKeyState(left) < 0 ? vbLeftButton : 0) |
+           (GetAsyncKeyState(right) < 0 ? vbRightButton : 0) |
+           (GetAsyncKeyState(VK_MBUTTON) < 0 ? vbMiddleButton : 0);
+}
+
+int Win32Platform::run() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        const Form::Native* form = Form::Native::of(root);
+        if (form && form->takesDialogKeys() && IsDialogMessageW(root, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
