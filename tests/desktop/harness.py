@@ -9,6 +9,9 @@ Every child process is started with a parent-death signal and is killed and reap
 out, so a crashed or interrupted test leaves nothing running.
 
 Run with Debian's /usr/bin/python3 (it has python3-xlib). The binary comes from VARDO_BINARY.
+When it names vardo.exe, the Windows build, it runs under Wine: each desktop gets a private
+prefix copied from the template that VARDO_WINE_TEMPLATE names (make one with
+`python3 harness.py --wine-prefix DIR`), and tests that concern only the Linux program skip.
 """
 
 import ctypes
@@ -68,6 +71,26 @@ _libc = ctypes.CDLL(None, use_errno=True)
 def _die_with_parent():
     # Runs in the child between fork and exec: a SIGKILL arrives if the test process goes.
     _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+
+
+# The program under test is the Windows executable, run under Wine.
+WINE = os.environ.get("VARDO_BINARY", "").lower().endswith(".exe")
+# Quiet, and no offer to install Mono or Gecko; no menu entries written into the user's home.
+WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
+
+
+def make_wine_prefix(path):
+    """A Wine prefix to copy for each desktop: made once, since it takes seconds. Links go
+    to the desktop's handlers: http and https through xdg-open, mailto through xdg-email."""
+    env = dict(os.environ, WINEPREFIX=os.path.abspath(path), **WINE_ENV)
+    env.pop("DISPLAY", None)
+    subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for value, program in (("Browsers", "xdg-open"), ("Mailers", "xdg-email")):
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", value,
+                        "/d", program, "/f"], env=env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
 
 
 def vardo_binary():
@@ -230,7 +253,10 @@ class Desktop:
         self.tmp = tempfile.mkdtemp(prefix="vardo-desktop-")
         self.display_name = None
         self.d = None
+        self.wine_prefix = None
         try:
+            if WINE:
+                self._copy_wine_prefix()
             self._start_server()
             self._start_window_manager()
         except BaseException:
@@ -254,6 +280,17 @@ class Desktop:
         env["DISPLAY"] = self.display_name
         env.update(extra)
         return env
+
+    def _copy_wine_prefix(self):
+        """A prefix of this desktop's own: two displays sharing one would share a cursor."""
+        template = os.environ.get("VARDO_WINE_TEMPLATE", "")
+        if not os.path.isfile(os.path.join(template, "system.reg")):
+            raise RuntimeError("VARDO_WINE_TEMPLATE does not name a Wine prefix (python3 "
+                               "harness.py --wine-prefix DIR makes one)")
+        self.wine_prefix = os.path.join(self.tmp, "wine")
+        # Not the file naming the template's server.
+        shutil.copytree(template, self.wine_prefix, symlinks=True,
+                        ignore=lambda folder, names: ["wineserver"] if folder == template else [])
 
     def _start_server(self):
         read_end, write_end = os.pipe()
@@ -407,6 +444,10 @@ class Desktop:
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def close(self):
+        if self.wine_prefix:
+            # The prefix's server outlives the programs by seconds; it is no child of ours.
+            subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=self.wine_prefix),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         if self.d is not None:
             try:
                 self.d.close()
@@ -686,8 +727,12 @@ class Vardo:
                 run_env.pop(name, None)
             else:
                 run_env[name] = value
+        command = [vardo_binary()]
+        if WINE:
+            command.insert(0, "wine")
+            run_env.update(WINE_ENV, WINEPREFIX=desktop.wine_prefix)
         with open(self.stderr_path, "w") as err:
-            self.process = desktop.spawn([vardo_binary()], env=run_env,
+            self.process = desktop.spawn(command, env=run_env,
                                          stdout=subprocess.DEVNULL, stderr=err, cwd=desktop.tmp)
         self.face = wait_until(self._find_face, timeout=15, message="the face window to map")
         wait_until(lambda: {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR"}
@@ -898,4 +943,7 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit("this module holds the desktop tests' shared pieces; run a test_*_desktop.py")
+    if len(sys.argv) == 3 and sys.argv[1] == "--wine-prefix":
+        make_wine_prefix(sys.argv[2])
+    else:
+        sys.exit("this module holds the desktop tests' shared pieces; run a test_*_desktop.py")
