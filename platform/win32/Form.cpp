@@ -54,6 +54,13 @@ int shiftState(WPARAM keys) {
            (GetKeyState(VK_MENU) < 0 ? 4 : 0);
 }
 
+// Wine's ntdll has an export of its own that Windows' has not.
+bool underWine() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 bool contains(const RECT& rect, POINT at) {
     return at.x >= rect.left && at.x < rect.right && at.y >= rect.top && at.y < rect.bottom;
 }
@@ -129,9 +136,11 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             pressed = nullptr;
         return 0;
     case WM_SETCURSOR:
+        // Sent while the mouse message is being taken, so the message's own position is not
+        // to be had yet: the pointer's is as good for choosing its shape.
         if (reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT) {
-            const DWORD at = GetMessagePos();
-            POINT client{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+            POINT client{};
+            GetCursorPos(&client);
             ScreenToClient(hwnd, &client);
             if (const Windowless* control = hit(client); control && control->cursor()) {
                 SetCursor(control->cursor());
@@ -313,6 +322,10 @@ void Form::Show() {
         const int x = screen.left + (screen.right - screen.left - (outer.right - outer.left)) / 2;
         const int y = screen.top + (screen.bottom - screen.top - (outer.bottom - outer.top)) / 2;
         SetWindowPos(native.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (underWine() && GetForegroundWindow() != native.hwnd) {
+        // Wine 8 activates a window that is already on the screen only in its own books and
+        // asks the X window manager for nothing; a window mapped anew is given the focus.
+        ShowWindow(native.hwnd, SW_HIDE);
     }
     ShowWindow(native.hwnd, SW_SHOW);
     SetForegroundWindow(native.hwnd);
