@@ -5,6 +5,7 @@ close, each eye must show its pupil where the pointer puts it and nothing of one
 The same without MIT-SHM, where Qt keeps its copy of the window on the server."""
 
 import time
+import unittest
 
 import harness as h
 
