@@ -1,6 +1,8 @@
 # make run: install what is missing, build, start the face.
 # make test: install what is missing, build, run every test.
 # make test SANITIZE=1: the same with AddressSanitizer and UBSan, built in build-asan/.
+# make windows: cross-build vardo.exe into build-windows/ (MinGW-w64); make test runs it under
+# Wine too, except with SANITIZE=1.
 # make soak: the long reliability run (SOAK_MINUTES, 10 by default) on the real binary.
 
 # SANITIZE=1 builds with -DVARDO_SANITIZE=ON (in build-asan/ unless BUILD says otherwise);
@@ -14,6 +16,15 @@ SANITIZE_FLAG := -DVARDO_SANITIZE=OFF
 endif
 BUILD ?= build
 JOBS ?= $(shell nproc)
+WINDOWS_BUILD ?= build-windows
+
+# make test builds the Windows executable and runs the desktop tests on it under Wine as well;
+# the sanitizer round has nothing to add there.
+ifneq ($(filter test,$(MAKECMDGOALS)),)
+ifneq ($(SANITIZE),1)
+WINDOWS_EXE := $(CURDIR)/$(WINDOWS_BUILD)/vardo.exe
+endif
+endif
 
 # Debian packages the build and the tests need. Each target installs only the missing ones.
 PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-dev libx11-dev \
@@ -26,13 +37,28 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-
 PACKAGES += xfwm4 metacity icewm dbus
 # The benchmark and its smoke run in the tests: an X protocol tracer, and xeyes to compare with.
 PACKAGES += xtrace x11-apps
+# The Windows build: the MinGW-w64 cross compiler, Wine to run it (with its own fonts, among
+# them MS Sans Serif), and pefile to read the executable back.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools \
+	wine wine64 fonts-wine python3-pefile
+ifneq ($(WINDOWS_EXE),)
+PACKAGES += $(WINDOWS_PACKAGES)
+endif
 
-.PHONY: all deps build run test deb clean
+.PHONY: all deps build run test deb clean windows windows-deps
 
 all: build
 
 deps:
-	@missing=$$(for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-packages INSTALL_PACKAGES="$(PACKAGES)"
+
+# Within make test, deps installs both lists at once: one apt-get at a time.
+windows-deps: $(if $(WINDOWS_EXE),deps)
+	@$(MAKE) --no-print-directory install-packages INSTALL_PACKAGES="$(WINDOWS_PACKAGES)"
+
+.PHONY: install-packages
+install-packages:
+	@missing=$$(for p in $(INSTALL_PACKAGES); do \
 		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	done); \
 	if [ -n "$$missing" ]; then \
@@ -43,13 +69,20 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(SANITIZE_FLAG)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(SANITIZE_FLAG) \
+		-DVARDO_WINDOWS_EXE=$(WINDOWS_EXE)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# make windows: build-windows/vardo.exe, 64-bit, statically linked, GUI subsystem.
+windows: windows-deps
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_TOOLCHAIN_FILE=platform/win32/MinGW-w64.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 run: build
 	./$(BUILD)/vardo
 
-test: build
+test: build $(if $(WINDOWS_EXE),windows)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # make soak: random pointer motion, drags, the menu, the About window and its links for
@@ -78,4 +111,4 @@ bench: build
 		--floor $(BUILD)/bench/vardo-bench-floor --out $(BUILD)/bench $(BENCH_ARGS)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

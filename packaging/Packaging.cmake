@@ -83,6 +83,15 @@ if(BUILD_TESTING)
             --windres "${MINGW_WINDRES}" --rc "${VARDO_RC}" --ico "${VARDO_ICO}"
             --version "${PROJECT_VERSION}"
             --work "${CMAKE_CURRENT_BINARY_DIR}/windows_version_record")
+    # The version record, the icon group and the rest read back from the Windows executable
+    # itself, when the run has one (make test builds it).
+    if(VARDO_WINDOWS_EXE)
+        add_test(NAME windows_executable
+            COMMAND /usr/bin/python3
+                "${CMAKE_CURRENT_SOURCE_DIR}/tests/packaging/check_version_record.py"
+                --exe "${VARDO_WINDOWS_EXE}" --ico "${VARDO_ICO}" --version "${PROJECT_VERSION}")
+        set_tests_properties(windows_executable PROPERTIES LABELS "packaging;wine")
+    endif()
     add_test(NAME deb_package
         COMMAND /bin/bash "${CMAKE_CURRENT_SOURCE_DIR}/tests/packaging/check_deb.sh"
             "${CMAKE_CURRENT_BINARY_DIR}" "${PROJECT_VERSION}")

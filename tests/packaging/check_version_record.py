@@ -1,7 +1,11 @@
 #!/usr/bin/python3
 """Compiles vardo.rc with the MinGW resource compiler and reads the .res back: the version
 record (fixed part, strings in order, translation) and the icon (group 1 holding image 30001,
-whose bytes are the image in vardo.ico)."""
+whose bytes are the image in vardo.ico).
+
+With --exe, reads the same from the resources of the built vardo.exe instead (python3-pefile),
+and checks the executable itself: 64-bit, GUI subsystem, the pictures and the cursor embedded
+as they are in resources/, and no DLL imported but the system's own."""
 
 import argparse
 import os
@@ -11,9 +15,12 @@ import subprocess
 import sys
 import unittest
 
+RT_CURSOR = 1
 RT_ICON = 3
-RT_VERSION = 16
+RT_RCDATA = 10
+RT_GROUP_CURSOR = 12
 RT_GROUP_ICON = 14
+RT_VERSION = 16
 LANG_EN_US = 0x0409
 
 COMMENT = ("He comes up on your desktop and his eyes follow your cursor as you move it "
@@ -54,6 +61,29 @@ def read_res(data):
     return entries
 
 
+def read_pe(path):
+    """Entries of an executable's resources, as read_res gives them."""
+    import pefile  # python3-pefile; only the executable's check needs it
+
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(
+        directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+
+    def key(entry):
+        return entry.id if entry.name is None else str(entry.name)
+
+    entries = {}
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for name in kind.directory.entries:
+            for language in name.directory.entries:
+                if (key(kind), key(name)) in entries:
+                    raise ValueError(f"resource {key(kind)}/{key(name)} appears twice")
+                data = language.data.struct
+                entries[(key(kind), key(name))] = (language.id,
+                                                   pe.get_data(data.OffsetToData, data.Size))
+    return entries
+
+
 def read_node(data, at=0):
     """One node of a version resource: (key, value type, value, children)."""
     length, value_length, value_type = struct.unpack_from("<HHH", data, at)
@@ -89,6 +119,14 @@ class VersionRecordTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         o = cls.options
+        with open(o.ico, "rb") as f:
+            cls.ico = f.read()
+        parts = [int(p) for p in o.version.split(".")]
+        cls.version = (parts + [0, 0, 0, 0])[:4]
+        cls.short_version = f"{parts[0]}.{parts[1]:02d}"
+        if o.exe:
+            cls.resources = read_pe(o.exe)
+            return
         os.makedirs(o.work, exist_ok=True)
         res = os.path.join(o.work, "vardo.res")
         # No headers are included, so the host's C preprocessor does; MinGW's gcc need not be
@@ -101,11 +139,6 @@ class VersionRecordTest(unittest.TestCase):
             raise RuntimeError(f"{o.windres} failed:\n{result.stderr}")
         with open(res, "rb") as f:
             cls.resources = read_res(f.read())
-        with open(o.ico, "rb") as f:
-            cls.ico = f.read()
-        parts = [int(p) for p in o.version.split(".")]
-        cls.version = (parts + [0, 0, 0, 0])[:4]
-        cls.short_version = f"{parts[0]}.{parts[1]:02d}"
 
     def resource(self, res_type, name):
         self.assertIn((res_type, name), self.resources,
@@ -115,8 +148,13 @@ class VersionRecordTest(unittest.TestCase):
         return body
 
     def test_only_the_expected_resources(self):
-        self.assertEqual(sorted(self.resources),
-                         [(RT_ICON, 30001), (RT_GROUP_ICON, 1), (RT_VERSION, 1)])
+        expected = [(RT_ICON, 30001), (RT_GROUP_ICON, 1), (RT_VERSION, 1)]
+        if self.options.exe:
+            # The pictures and the link cursor, named as the windows ask for them; the cursor's
+            # image is numbered by the resource compiler.
+            expected += [(RT_RCDATA, "FACE.GIF"), (RT_RCDATA, "EYE0.GIF"),
+                         (RT_RCDATA, "EYE1.GIF"), (RT_GROUP_CURSOR, "LINK.CUR"), (RT_CURSOR, 1)]
+        self.assertEqual(sorted(self.resources, key=str), sorted(expected, key=str))
 
     def test_fixed_file_info(self):
         (key, _, fixed, _), _ = read_node(self.resource(RT_VERSION, 1))
@@ -182,15 +220,65 @@ class VersionRecordTest(unittest.TestCase):
         self.assertEqual((header_size, width, double_height, bits), (40, 32, 64, 8))
 
 
+class ExecutableTest(unittest.TestCase):
+    """The built vardo.exe itself (--exe only)."""
+
+    # Windows' own DLLs; MinGW's runtime (libstdc++, libgcc, winpthread) is linked in.
+    SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll",
+                   "msvcrt.dll", "windowscodecs.dll", "advapi32.dll"}
+
+    @classmethod
+    def setUpClass(cls):
+        if not VersionRecordTest.options.exe:
+            raise unittest.SkipTest("no executable given (--exe)")
+        import pefile
+
+        cls.pe = pefile.PE(VersionRecordTest.options.exe)
+        cls.resources = read_pe(VersionRecordTest.options.exe)
+
+    def test_64_bit_gui_program(self):
+        import pefile
+
+        self.assertEqual(self.pe.FILE_HEADER.Machine,
+                         pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"])
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, 0x20B)  # PE32+
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem,
+                         pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+
+    def test_imports_only_system_dlls(self):
+        imported = {entry.dll.decode().lower() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
+        self.assertIn("user32.dll", imported)
+        self.assertEqual(imported - self.SYSTEM_DLLS, set())
+
+    def test_pictures_are_the_files_in_resources(self):
+        folder = os.path.dirname(VersionRecordTest.options.ico)
+        for name in ("face.gif", "eye0.gif", "eye1.gif"):
+            with self.subTest(name), open(os.path.join(folder, name), "rb") as f:
+                self.assertEqual(self.resources[(RT_RCDATA, name.upper())][1], f.read())
+
+    def test_link_cursor_keeps_its_hot_spot(self):
+        # A cursor resource is the file's image behind a hot spot of two words.
+        _, image = self.resources[(RT_CURSOR, 1)]
+        self.assertEqual(struct.unpack_from("<HH", image), (5, 1))
+        header_size, width, double_height, _, bits = struct.unpack_from("<IiiHH", image, 4)
+        self.assertEqual((header_size, width, double_height, bits), (40, 32, 64, 1))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--windres", required=True)
-    parser.add_argument("--rc", required=True)
+    parser.add_argument("--windres")
+    parser.add_argument("--rc")
+    parser.add_argument("--exe", help="read the resources of this executable instead")
     parser.add_argument("--ico", required=True)
     parser.add_argument("--version", required=True)
-    parser.add_argument("--work", required=True)
+    parser.add_argument("--work")
     options, rest = parser.parse_known_args()
-    if not shutil.which(options.windres):
+    if options.exe:
+        if not os.path.isfile(options.exe):
+            sys.exit(f"{options.exe}: not found; make windows builds it")
+    elif not (options.windres and options.rc and options.work):
+        parser.error("--windres, --rc and --work are needed without --exe")
+    elif not shutil.which(options.windres):
         sys.exit(f"{options.windres}: not found; it comes in the Debian package "
                  "binutils-mingw-w64-x86-64 (make deps installs it)")
     VersionRecordTest.options = options
