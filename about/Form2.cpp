@@ -2,10 +2,10 @@
 
 #include "face/Form1.h"
 #include "platform/CommandButton.h"
-#include "platform/Font.h"
 #include "platform/Label.h"
 #include "platform/MenuEntry.h"
 #include "platform/Platform.h"
+#include "platform/StdFont.h"
 
 Form2::Form2(Platform& platform, Form1& face)
     : Form(platform)

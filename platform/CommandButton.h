@@ -9,8 +9,7 @@
 // A push button, in client pixels of its form, captioned in the form's font; it takes the focus.
 class CommandButton : public Control {
 public:
-    CommandButton(Form& form, const std::string& caption, int left, int top, int width,
-                  int height);
+    CommandButton(Form& form, const std::string& caption, int left, int top, int width, int height);
     ~CommandButton() override;
 
     // Enter presses the default button and Esc the cancel button, wherever the focus is within

@@ -8,7 +8,9 @@
 template <typename... Args> class Event {
 public:
     template <typename Owner> void connect(Owner* owner, void (Owner::*handler)(Args...)) {
-        handler_ = [owner, handler](Args... args) { (owner->*handler)(args...); };
+        handler_ = [owner, handler](Args... args) {
+            (owner->*handler)(args...);
+        };
     }
     void connect(std::function<void(Args...)> handler) { handler_ = std::move(handler); }
 

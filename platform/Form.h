@@ -9,7 +9,7 @@
 
 class Control;
 class Platform;
-struct Font;
+struct StdFont;
 
 // The frames a form can have: none at all, or a caption bar with a close box and a thin frame
 // that cannot be resized.
@@ -79,7 +79,7 @@ protected:
     // The window's icon, from the program's resources ("vardo.ico").
     void setIcon(const char* resource);
     // The font of every control made after this.
-    void setFont(const Font& font);
+    void setFont(const StdFont& font);
 
     Platform& platform() const { return platform_; }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-struct Font;
+struct StdFont;
 
 // A label control: an opaque box, in client pixels of its form, with its caption centred on one
 // line in the form's font and the system's text colour until ForeColor is set.
@@ -21,7 +21,7 @@ public:
     // Colour as 0x00BBGGRR: red in the lowest byte, blue in the third.
     std::uint32_t ForeColor() const;
     void setForeColor(std::uint32_t colour);
-    void setFont(const Font& font);
+    void setFont(const StdFont& font);
     // The pointer over the label: the cursor of the program's resources named ("link.cur").
     void setMouseIcon(const char* cursor);
 

@@ -1,5 +1,7 @@
 #include "platform/RecordingPlatform.h"
 
+#include "platform/qt/QtHandles.h"
+
 #include <QPolygon>
 #include <QWidget>
 
@@ -20,7 +22,7 @@ std::int32_t RecordingPlatform::GetCursorPos(PointApi& point) {
 
 std::int32_t RecordingPlatform::ScreenToClient(HWND window, PointApi& point) {
     calls << QStringLiteral("ScreenToClient");
-    const QPoint client = window->mapFromGlobal(QPoint(point.x, point.y));
+    const QPoint client = widgetOf(window)->mapFromGlobal(QPoint(point.x, point.y));
     point = {client.x(), client.y()};
     return 1;
 }
@@ -32,12 +34,12 @@ HRGN RecordingPlatform::CreatePolygonRgn(const PointApi* points, std::int32_t co
     QPolygon polygon;
     for (std::int32_t i = 0; i < count; ++i)
         polygon << QPoint(points[i].x, points[i].y);
-    return QRegion(polygon);
+    return makeRegion(QRegion(polygon));
 }
 
 std::int32_t RecordingPlatform::SetWindowRgn(HWND window, HRGN region, bool redraw) {
     calls << QStringLiteral("SetWindowRgn");
-    windowRegions.push_back({window, region, redraw});
+    windowRegions.push_back({window, takeRegion(region), redraw});
     return 1;
 }
 
@@ -58,7 +60,7 @@ std::intptr_t RecordingPlatform::ShellExecuteA(HWND owner, const char* operation
     return SHELL_EXECUTE_OK;
 }
 
-void RecordingPlatform::PopupMenu(HWND, QMenu& menu) {
+void RecordingPlatform::PopupMenu(HWND, Menu& menu) {
     calls << QStringLiteral("PopupMenu");
     if (whileMenuOpen)
         whileMenuOpen(menu);

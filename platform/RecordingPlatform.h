@@ -10,8 +10,8 @@
 #include <functional>
 #include <vector>
 
-// Records every call, in order, for the unit tests; the cursor and the mouse buttons are
-// whatever the test sets.
+// Records every call, in order, for the unit tests of the Qt run-time; the cursor and the mouse
+// buttons are whatever the test sets. Regions are recorded as what they cover.
 class RecordingPlatform : public Platform {
 public:
     struct PolygonCall {
@@ -48,7 +48,7 @@ public:
     std::vector<WindowPosCall> windowPositions;
     std::vector<ShellCall> shellCalls;
     // Runs while the pop-up menu is "open", e.g. to choose a command or release a button.
-    std::function<void(QMenu&)> whileMenuOpen;
+    std::function<void(Menu&)> whileMenuOpen;
     int ends = 0;
 
     void clear();
@@ -65,7 +65,7 @@ public:
                                 const char* parameters, const char* directory,
                                 std::int32_t showCommand) override;
 
-    void PopupMenu(HWND window, QMenu& menu) override;
+    void PopupMenu(HWND window, Menu& menu) override;
     void DoEvents() override;
     void End() override;
     int MouseButtons() override;

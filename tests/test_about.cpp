@@ -1,7 +1,8 @@
 #include "about/Form2.h"
 #include "face/Form1.h"
-#include "platform/LinkCursor.h"
 #include "platform/RecordingPlatform.h"
+#include "platform/qt/LinkCursor.h"
+#include "platform/qt/Natives.h"
 
 #include <QFile>
 #include <QFontMetrics>
@@ -9,6 +10,22 @@
 #include <QTest>
 
 #include <memory>
+
+namespace {
+
+QWidget& widget(Form& form) {
+    return form.native().widget;
+}
+
+QLabel& widget(Label* label) {
+    return label->native().widget;
+}
+
+QPushButton& widget(CommandButton* button) {
+    return button->native().button;
+}
+
+} // namespace
 
 class AboutTest : public QObject {
     Q_OBJECT
@@ -33,48 +50,50 @@ private Q_SLOTS:
 
     void definition() {
         Form2& about = openAbout();
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Vardo"));
-        QCOMPARE(about.size(), QSize(245, 110));
-        QCOMPARE(about.minimumSize(), about.maximumSize());
-        QVERIFY(about.showInTaskbar());
-        const Qt::WindowFlags flags = about.windowFlags();
+        QCOMPARE(widget(about).windowTitle(), QStringLiteral("About Vardo"));
+        QCOMPARE(widget(about).size(), QSize(245, 110));
+        QCOMPARE(widget(about).minimumSize(), widget(about).maximumSize());
+        QVERIFY(about.ShowInTaskbar());
+        const Qt::WindowFlags flags = widget(about).windowFlags();
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        QVERIFY(!about.windowIcon().isNull());
+        QVERIFY(!widget(about).windowIcon().isNull());
         // The face's own icon, not one loaded anew for each About window: every new QIcon adds
         // its scaled copies to the pixmap cache, and the program grew with each opening.
-        QCOMPARE(about.windowIcon().cacheKey(), face->windowIcon().cacheKey());
+        QCOMPARE(widget(about).windowIcon().cacheKey(), widget(*face).windowIcon().cacheKey());
 
         // Front to back, with the boxes of the design.
-        const QList<QWidget*> frontToBack{about.Command1, about.Homepage, about.Email, about.Label2,
-                                          about.Label1};
+        const QList<QWidget*> frontToBack{&widget(about.Command1), &widget(about.Homepage),
+                                          &widget(about.Email), &widget(about.Label2),
+                                          &widget(about.Label1)};
         const QList<QRect> boxes{{92, 78, 65, 23},
                                  {3, 49, 238, 18},
                                  {69, 33, 107, 18},
                                  {41, 18, 163, 18},
                                  {27, 3, 187, 18}};
-        const QObjectList children = about.children();
+        const QObjectList children = widget(about).children();
         for (int i = 0; i < frontToBack.size(); ++i) {
             QCOMPARE(frontToBack[i]->geometry(), boxes[i]);
             if (i > 0)
                 QVERIFY(children.indexOf(frontToBack[i]) < children.indexOf(frontToBack[i - 1]));
         }
         // In an overlap the control in front takes the mouse: the band Email and Homepage share.
-        QCOMPARE(about.childAt(120, 49), about.Homepage);
-        QCOMPARE(about.childAt(120, 48), about.Email);
+        QCOMPARE(widget(about).childAt(120, 49), &widget(about.Homepage));
+        QCOMPARE(widget(about).childAt(120, 48), &widget(about.Email));
 
-        QCOMPARE(about.Label1->Caption(), QStringLiteral("Pellmoor"));
-        QCOMPARE(about.Label2->Caption(), QStringLiteral("By Quennick"));
-        QCOMPARE(about.Command1->text(), QStringLiteral("&OK"));
-        QVERIFY(about.Command1->isDefault());
-        QVERIFY(about.Email->Caption().contains(QLatin1String("@example.")));
-        QVERIFY(about.Homepage->Caption().startsWith(QLatin1String("https://www.example.")));
+        QCOMPARE(about.Label1->Caption(), "Pellmoor");
+        QCOMPARE(about.Label2->Caption(), "By Quennick");
+        QCOMPARE(widget(about.Command1).text(), QStringLiteral("&OK"));
+        QVERIFY(widget(about.Command1).isDefault());
+        QVERIFY(about.Email->Caption().find("@example.") != std::string::npos);
+        QVERIFY(about.Homepage->Caption().starts_with("https://www.example."));
     }
 
     void labelsShareOneFontAndFitTheirBoxes() {
         Form2& about = openAbout();
-        const QFont font = about.Command1->font();
-        for (Label* label : {about.Label1, about.Label2, about.Email, about.Homepage}) {
+        const QFont font = widget(about.Command1).font();
+        for (Label* control : {about.Label1, about.Label2, about.Email, about.Homepage}) {
+            const QLabel* label = &widget(control);
             QCOMPARE(label->font().family(), font.family());
             QCOMPARE(label->font().pixelSize(), font.pixelSize());
             QCOMPARE(label->alignment(), Qt::AlignCenter);
@@ -82,25 +101,26 @@ private Q_SLOTS:
             QVERIFY(label->autoFillBackground());
             QCOMPARE(label->focusPolicy(), Qt::NoFocus);
             const QFontMetrics metrics(label->font());
-            QVERIFY2(metrics.horizontalAdvance(label->Caption()) <= label->width() &&
+            QVERIFY2(metrics.horizontalAdvance(label->text()) <= label->width() &&
                          metrics.height() <= label->height(),
-                     qPrintable(label->Caption()));
+                     qPrintable(label->text()));
         }
-        const QFontMetrics metrics(about.Command1->font());
-        QVERIFY(metrics.horizontalAdvance(QStringLiteral("OK")) < about.Command1->width());
+        const QFontMetrics metrics(widget(about.Command1).font());
+        QVERIFY(metrics.horizontalAdvance(QStringLiteral("OK")) < widget(about.Command1).width());
     }
 
     void linksLookAndPointLikeLinks() {
         Form2& about = openAbout();
         for (Label* link : {about.Email, about.Homepage}) {
             QCOMPARE(link->ForeColor(), 0x00800000u);
-            QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
-            QVERIFY(link->font().underline());
-            QCOMPARE(link->cursor().shape(), Qt::BitmapCursor);
-            QCOMPARE(link->cursor().hotSpot(), QPoint(5, 1));
+            QCOMPARE(widget(link).palette().color(QPalette::WindowText), QColor(0, 0, 128));
+            QVERIFY(widget(link).font().underline());
+            QCOMPARE(widget(link).cursor().shape(), Qt::BitmapCursor);
+            QCOMPARE(widget(link).cursor().hotSpot(), QPoint(5, 1));
         }
         for (QWidget* plain :
-             std::initializer_list<QWidget*>{about.Label1, about.Label2, about.Command1, &about}) {
+             std::initializer_list<QWidget*>{&widget(about.Label1), &widget(about.Label2),
+                                             &widget(about.Command1), &widget(about)}) {
             QCOMPARE(plain->cursor().shape(), Qt::ArrowCursor);
             QVERIFY(!plain->font().underline());
         }
@@ -123,7 +143,7 @@ private Q_SLOTS:
     void loadTakesTheFacesBand() {
         Form2& about = openAbout();
         QCOMPARE(platform.windowPositions.size(), std::size_t{1});
-        QCOMPARE(platform.windowPositions[0].window, static_cast<HWND>(&about));
+        QCOMPARE(platform.windowPositions[0].window, about.hWnd());
         QCOMPARE(platform.windowPositions[0].insertAfter, HWND_TOPMOST);
         QCOMPARE(platform.windowPositions[0].flags, 3u);
         about.Command1_Click();
@@ -135,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(platform.windowPositions.size(), std::size_t{1});
         QCOMPARE(platform.windowPositions[0].insertAfter, HWND_NOTOPMOST);
         face->mAlwaysOnTop_Click();
-        QCOMPARE(platform.windowPositions.back().window, static_cast<HWND>(face.get()));
+        QCOMPARE(platform.windowPositions.back().window, face->hWnd());
     }
 
     void releasingALinkOpensItOnce_data() {
@@ -151,40 +171,39 @@ private Q_SLOTS:
         QFETCH(bool, email);
         QFETCH(int, button);
         Form2& about = openAbout();
-        about.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        widget(about).show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget(about)));
         Label* link = email ? about.Email : about.Homepage;
         const QByteArray expected =
-            (email ? QStringLiteral("mailto:") + link->Caption() : link->Caption()).toLocal8Bit();
+            QByteArray::fromStdString(email ? "mailto:" + link->Caption() : link->Caption());
         platform.clear();
 
         const auto mouseButton = static_cast<Qt::MouseButton>(button);
-        QTest::mousePress(link, mouseButton, {}, QPoint(10, 9));
+        QTest::mousePress(&widget(link), mouseButton, {}, QPoint(10, 9));
         QCOMPARE(link->ForeColor(), 0x00800080u);
         QVERIFY(platform.shellCalls.empty());
         // Released away from the label: the label that took the press takes the release.
-        QTest::mouseRelease(link, mouseButton, {}, QPoint(-40, 60));
+        QTest::mouseRelease(&widget(link), mouseButton, {}, QPoint(-40, 60));
         QCOMPARE(link->ForeColor(), 0x00800000u);
         QCOMPARE(platform.shellCalls.size(), std::size_t{1});
         const auto& call = platform.shellCalls[0];
-        QCOMPARE(call.owner, static_cast<HWND>(&about));
+        QCOMPARE(call.owner, about.hWnd());
         QCOMPARE(call.operation, QStringLiteral("open"));
         QCOMPARE(call.file, expected);
         QVERIFY(!call.hasParameters && !call.hasDirectory);
         QCOMPARE(call.showCommand, 5);
 
-        QTest::mouseClick(link, mouseButton, {}, QPoint(10, 9));
+        QTest::mouseClick(&widget(link), mouseButton, {}, QPoint(10, 9));
         QCOMPARE(platform.shellCalls.size(), std::size_t{2});
     }
 
     void theCaptionIsReadAtRelease() {
         Form2& about = openAbout();
         about.Email_MouseDown(1, 0, 0, 0);
-        about.Email->setCaption(QStringLiteral("a b;$(touch x)'\"|&\u00e9\u6f22@example.org"));
+        const char* caption = "a b;$(touch x)'\"|&\u00e9\u6f22@example.org";
+        about.Email->setCaption(caption);
         about.Email_MouseUp(1, 0, 0, 0);
-        QCOMPARE(
-            platform.shellCalls.at(0).file,
-            QStringLiteral("mailto:a b;$(touch x)'\"|&\u00e9\u6f22@example.org").toLocal8Bit());
+        QCOMPARE(platform.shellCalls.at(0).file, QByteArray("mailto:") + caption);
     }
 
     void everyWayOfClosingUnloads_data() {
@@ -199,21 +218,23 @@ private Q_SLOTS:
     void everyWayOfClosingUnloads() {
         QFETCH(QString, how);
         Form2& about = openAbout();
-        about.show();
-        QVERIFY(QTest::qWaitForWindowActive(&about));
-        QSignalSpy unloaded(&about, &Form::Unloaded);
+        widget(about).show();
+        QWidget& window = widget(about);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QSignalSpy destroyed(&window, &QObject::destroyed);
         if (how == QLatin1String("ok"))
-            QTest::mouseClick(about.Command1, Qt::LeftButton);
+            QTest::mouseClick(&widget(about.Command1), Qt::LeftButton);
         else if (how == QLatin1String("enter"))
-            QTest::keyClick(&about, Qt::Key_Enter);
+            QTest::keyClick(&window, Qt::Key_Enter);
         else if (how == QLatin1String("return"))
-            QTest::keyClick(about.Label1, Qt::Key_Return);
+            QTest::keyClick(&widget(about.Label1), Qt::Key_Return);
         else if (how == QLatin1String("esc"))
-            QTest::keyClick(&about, Qt::Key_Escape);
+            QTest::keyClick(&window, Qt::Key_Escape);
         else
-            about.close();
-        QCOMPARE(unloaded.size(), 1);
+            window.close();
         QVERIFY(!face->aboutWindow());
+        QVERIFY(!window.isVisible());
+        QVERIFY(destroyed.wait(1000));
         QCOMPARE(platform.ends, 0);
     }
 };

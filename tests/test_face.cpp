@@ -1,6 +1,8 @@
 #include "about/Form2.h"
 #include "face/Form1.h"
 #include "platform/RecordingPlatform.h"
+#include "platform/qt/Natives.h"
+#include "platform/qt/QtHandles.h"
 
 #include <QAction>
 #include <QMenu>
@@ -26,6 +28,14 @@ bool segmentsCross(PointApi a, PointApi b, PointApi c, PointApi d) {
     return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
 }
 
+QWidget& widget(Form& form) {
+    return form.native().widget;
+}
+
+QPoint pos(const Image* image) {
+    return image->native().widget.pos();
+}
+
 } // namespace
 
 class FaceTest : public QObject {
@@ -38,7 +48,7 @@ private:
     // A loaded face whose client origin is at screen (100, 200).
     Form1& loadedFace() {
         face = std::make_unique<Form1>(platform);
-        face->move(100, 200);
+        widget(*face).move(100, 200);
         face->Load();
         platform.clear();
         return *face;
@@ -54,31 +64,33 @@ private Q_SLOTS:
 
     void definition() {
         Form1 form(platform);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Vardo"));
-        QCOMPARE(form.size(), QSize(94, 138));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-        QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
-        QVERIFY(!form.showInTaskbar());
-        QCOMPARE(form.clientOffset(), QPoint(3, 22));
-        QVERIFY(!form.windowIcon().isNull());
+        QCOMPARE(widget(form).windowTitle(), QStringLiteral("Vardo"));
+        QCOMPARE(widget(form).size(), QSize(94, 138));
+        QCOMPARE(widget(form).minimumSize(), widget(form).maximumSize());
+        QVERIFY(widget(form).windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(!form.ShowInTaskbar());
+        QCOMPARE(form.clientOffset(), (PointApi{3, 22}));
+        QVERIFY(!widget(form).windowIcon().isNull());
         QCOMPARE(form.Timer1->Interval(), 100);
 
-        QCOMPARE(form.Image1->geometry(), QRect(0, 0, 94, 138));
-        QCOMPARE(form.Eye[0]->geometry(), QRect(26, 76, 4, 6));
-        QCOMPARE(form.Eye[1]->geometry(), QRect(60, 76, 4, 6));
+        QCOMPARE(form.Image1->native().widget.geometry(), QRect(0, 0, 94, 138));
+        QCOMPARE(form.Eye[0]->native().widget.geometry(), QRect(26, 76, 4, 6));
+        QCOMPARE(form.Eye[1]->native().widget.geometry(), QRect(60, 76, 4, 6));
         // Stacking, back to front.
-        const QObjectList children = form.children();
-        QVERIFY(children.indexOf(form.Image1) < children.indexOf(form.Eye[0]));
-        QVERIFY(children.indexOf(form.Eye[0]) < children.indexOf(form.Eye[1]));
+        const QObjectList children = widget(form).children();
+        QVERIFY(children.indexOf(&form.Image1->native().widget) <
+                children.indexOf(&form.Eye[0]->native().widget));
+        QVERIFY(children.indexOf(&form.Eye[0]->native().widget) <
+                children.indexOf(&form.Eye[1]->native().widget));
 
-        const QList<QAction*> entries = form.mPopupMenu->actions();
+        const QList<QAction*> entries = form.mPopupMenu->native().menu.actions();
         QCOMPARE(entries.size(), 4);
         QCOMPARE(entries[0]->text(), QStringLiteral("Always On &Top"));
         QCOMPARE(entries[1]->text(), QStringLiteral("&About Vardo"));
         QVERIFY(entries[2]->isSeparator());
         QCOMPARE(entries[3]->text(), QStringLiteral("&Exit"));
         QCOMPARE(form.mAlwaysOnTop->Checked(), vbTrue);
-        QVERIFY(!form.mAbout->action().isCheckable());
+        QVERIFY(!form.mAbout->native().action->isCheckable());
         for (QAction* entry : entries)
             QVERIFY(entry->isEnabled() && entry->isVisible() && entry->shortcut().isEmpty());
     }
@@ -95,10 +107,10 @@ private Q_SLOTS:
         QCOMPARE(polygon.points.size(), std::size_t{50});
         for (std::size_t i = 0; i < 50; ++i)
             QCOMPARE(polygon.points[i], form.Outline[i]);
-        QCOMPARE(platform.windowRegions.at(0).window, static_cast<HWND>(&form));
+        QCOMPARE(platform.windowRegions.at(0).window, form.hWnd());
         QVERIFY(platform.windowRegions.at(0).redraw);
         const auto& band = platform.windowPositions.at(0);
-        QCOMPARE(band.window, static_cast<HWND>(&form));
+        QCOMPARE(band.window, form.hWnd());
         QCOMPARE(band.insertAfter, HWND_TOPMOST);
         QCOMPARE(band.flags, 3u);
         QCOMPARE(band.x + band.y + band.cx + band.cy, 0);
@@ -110,8 +122,8 @@ private Q_SLOTS:
         QCOMPARE(form.EyeL.RangeX + form.EyeR.RangeX, 4);
         QCOMPARE(form.EyeL.RangeY + form.EyeR.RangeY, 2);
         // Loading moves no pupil.
-        QCOMPARE(form.Eye[0]->pos(), QPoint(26, 76));
-        QCOMPARE(form.Eye[1]->pos(), QPoint(60, 76));
+        QCOMPARE(pos(form.Eye[0]), QPoint(26, 76));
+        QCOMPARE(pos(form.Eye[1]), QPoint(60, 76));
 
         // Loading twice runs Form_Load once.
         form.Load();
@@ -138,7 +150,8 @@ private Q_SLOTS:
                 QVERIFY2(!segmentsCross(outline[i], outline[i + 1], outline[j], outline[j + 1]),
                          qPrintable(QStringLiteral("edges %1 and %2 cross").arg(i).arg(j)));
         // Shifted into the client area, the outline covers the eyes and stays on the picture.
-        const QRegion client = platform.CreatePolygonRgn(outline.data(), 50, 0).translated(-3, -22);
+        const QRegion client =
+            takeRegion(platform.CreatePolygonRgn(outline.data(), 50, 0)).translated(-3, -22);
         QVERIFY(client.contains(QPoint(28, 80)) && client.contains(QPoint(63, 80)));
         QVERIFY(QRect(0, 0, 94, 138).contains(client.boundingRect()));
     }
@@ -168,8 +181,8 @@ private Q_SLOTS:
         Form1& form = loadedFace();
         platform.cursor = {cursor.x() + 100, cursor.y() + 200};
         form.Timer1_Timer();
-        QCOMPARE(form.Eye[0]->pos(), left);
-        QCOMPARE(form.Eye[1]->pos(), right);
+        QCOMPARE(pos(form.Eye[0]), left);
+        QCOMPARE(pos(form.Eye[1]), right);
         QCOMPARE(form.LastCursor, platform.cursor);
         QCOMPARE(platform.calls,
                  (QStringList{QStringLiteral("GetCursorPos"), QStringLiteral("ScreenToClient")}));
@@ -200,25 +213,25 @@ private Q_SLOTS:
         // The cursor still at screen (0, 0), where the tracker starts: nothing is placed.
         form.Timer1_Timer();
         QCOMPARE(platform.calls, QStringList{QStringLiteral("GetCursorPos")});
-        QCOMPARE(form.Eye[0]->pos(), QPoint(26, 76));
-        QCOMPARE(form.Eye[1]->pos(), QPoint(60, 76));
+        QCOMPARE(pos(form.Eye[0]), QPoint(26, 76));
+        QCOMPARE(pos(form.Eye[1]), QPoint(60, 76));
 
         setCursorClient(5000, 80);
         form.Timer1_Timer();
         platform.clear();
         // Moving the window under a still cursor changes nothing either.
-        form.move(300, 300);
+        widget(form).move(300, 300);
         form.Timer1_Timer();
         QCOMPARE(platform.calls, QStringList{QStringLiteral("GetCursorPos")});
-        QCOMPARE(form.Eye[0]->pos(), QPoint(28, 77));
+        QCOMPARE(pos(form.Eye[0]), QPoint(28, 77));
     }
 
     void pupilsTakeTheirMouseEvents() {
         Form1& form = loadedFace();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        widget(form).show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget(form)));
         // Through the window, so that the press lands on whichever control lies on top.
-        QWindow* window = form.windowHandle();
+        QWindow* window = widget(form).windowHandle();
         QTest::mousePress(window, Qt::LeftButton, {}, QPoint(28, 79));
         QCOMPARE(form.Timer1->Interval(), 100);
         QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(28, 79));
@@ -242,28 +255,28 @@ private Q_SLOTS:
         QCOMPARE(form.Timer1->Interval(), 0);
         form.Image1_MouseUp(vbLeftButton, 0, 10, 20);
         QCOMPARE(form.Timer1->Interval(), 100);
-        QCOMPARE(form.pos(), QPoint(100, 200));
+        QCOMPARE(widget(form).pos(), QPoint(100, 200));
     }
 
     void dragMovesTheWindowByTheDisplacement() {
         Form1& form = loadedFace();
         form.Image1_MouseDown(vbLeftButton, 0, 10, 20);
         form.Image1_MouseMove(vbLeftButton, 0, 15, 27);
-        QCOMPARE(form.pos(), QPoint(105, 207));
+        QCOMPARE(widget(form).pos(), QPoint(105, 207));
         QCOMPARE(platform.calls, QStringList{QStringLiteral("DoEvents")});
         // The right button held as well: the window waits.
         form.Image1_MouseMove(vbLeftButton | vbRightButton, 0, 50, 50);
-        QCOMPARE(form.pos(), QPoint(105, 207));
+        QCOMPARE(widget(form).pos(), QPoint(105, 207));
         // Another left press mid-drag keeps the first press point.
         form.Image1_MouseDown(vbLeftButton, 0, 70, 70);
         QCOMPARE(form.DragX, 10.0f);
         form.Image1_MouseMove(vbLeftButton, 0, 5, 10);
-        QCOMPARE(form.pos(), QPoint(100, 197));
+        QCOMPARE(widget(form).pos(), QPoint(100, 197));
         form.Image1_MouseUp(vbLeftButton, 0, 5, 10);
         QCOMPARE(form.Timer1->Interval(), 100);
         // Left moves while idle (a press that began elsewhere) move nothing.
         form.Image1_MouseMove(vbLeftButton, 0, 60, 60);
-        QCOMPARE(form.pos(), QPoint(100, 197));
+        QCOMPARE(widget(form).pos(), QPoint(100, 197));
     }
 
     void otherButtonsDoNothing() {
@@ -274,7 +287,7 @@ private Q_SLOTS:
         form.Image1_MouseUp(vbLeftButton, 0, 30, 30);
         form.Image1_MouseUp(vbRightButton, 0, 30, 30);
         QCOMPARE(form.Timer1->Interval(), 100);
-        QCOMPARE(form.pos(), QPoint(100, 200));
+        QCOMPARE(widget(form).pos(), QPoint(100, 200));
         QVERIFY(platform.calls.isEmpty());
     }
 
@@ -286,7 +299,7 @@ private Q_SLOTS:
         form.Image1_MouseDown(vbRightButton, 0, 10, 20);
         QCOMPARE(form.Timer1->Interval(), 0);
         // The menu takes the left release: the drag ends when the menu returns.
-        platform.whileMenuOpen = [this](QMenu&) {
+        platform.whileMenuOpen = [this](Menu&) {
             platform.buttonsHeld = 0;
         };
         form.Image1_MouseDown(vbRightButton, 0, 10, 20);
@@ -296,10 +309,10 @@ private Q_SLOTS:
         // The menu takes the left release, then a held click elsewhere dismisses it: the
         // button is down again when the menu returns, but the drag is over all the same.
         form.Image1_MouseDown(vbLeftButton, 0, 10, 20);
-        platform.whileMenuOpen = [this](QMenu& menu) {
+        platform.whileMenuOpen = [this](Menu& menu) {
             QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5),
                                 Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(&menu, &release);
+            QCoreApplication::sendEvent(&menu.native().menu, &release);
             platform.buttonsHeld = vbLeftButton;
         };
         form.Image1_MouseDown(vbRightButton, 0, 10, 20);
@@ -316,31 +329,31 @@ private Q_SLOTS:
         QCOMPARE(platform.windowPositions[0].insertAfter, HWND_NOTOPMOST);
         QCOMPARE(platform.windowPositions[1].insertAfter, HWND_TOPMOST);
         for (const auto& call : platform.windowPositions) {
-            QCOMPARE(call.window, static_cast<HWND>(&form));
+            QCOMPARE(call.window, form.hWnd());
             QCOMPARE(call.flags, 3u);
         }
 
         // Chosen from the menu, the entry flips once: the handler owns the check mark.
-        form.mAlwaysOnTop->action().trigger();
+        form.mAlwaysOnTop->native().action->trigger();
         QCOMPARE(form.mAlwaysOnTop->Checked(), vbFalse);
-        QVERIFY(!form.mAlwaysOnTop->action().isChecked());
+        QVERIFY(!form.mAlwaysOnTop->native().action->isChecked());
 
-        form.mExit->action().trigger();
+        form.mExit->native().action->trigger();
         QCOMPARE(platform.ends, 1);
     }
 
     void aboutOpensOneWindowAtATime() {
         Form1& form = loadedFace();
-        form.mAbout->action().trigger();
+        form.mAbout->native().action->trigger();
         Form2* about = form.aboutWindow();
         QVERIFY(about);
-        QVERIFY(about->isVisible());
+        QVERIFY(widget(*about).isVisible());
         form.mAbout_Click();
         QCOMPARE(form.aboutWindow(), about);
         QCOMPARE(platform.calls.count(QStringLiteral("SetWindowPos")), 1);
 
-        QSignalSpy destroyed(about, &QObject::destroyed);
-        about->Command1->click();
+        QSignalSpy destroyed(&widget(*about), &QObject::destroyed);
+        about->Command1->native().button.click();
         QVERIFY(!form.aboutWindow());
         QVERIFY(destroyed.wait(1000));
         form.mAbout_Click();

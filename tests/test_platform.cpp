@@ -2,7 +2,7 @@
 // that opens the link, byte for byte, and that nothing on the way reads the target as shell
 // code or as an option.
 
-#include "platform/X11Platform.h"
+#include "platform/qt/X11Platform.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "platform/DirectRepaint.h"
+#include "platform/qt/DirectRepaint.h"
 
 #include <QAbstractEventDispatcher>
 #include <QBackingStore>

@@ -1,7 +1,6 @@
-#include "platform/LinkCursor.h"
+#include "platform/qt/LinkCursor.h"
 
 #include <QBitmap>
-#include <QFile>
 #include <QImage>
 
 #include <cstdint>
@@ -66,12 +65,4 @@ QCursor cursorFromCurFile(const QByteArray& data) {
         }
     }
     return QCursor(QBitmap::fromImage(bitmap), QBitmap::fromImage(mask), hotX, hotY);
-}
-
-const QCursor& linkCursor() {
-    static const QCursor cursor = [] {
-        QFile file(QStringLiteral(":/resources/link.cur"));
-        return cursorFromCurFile(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
-    }();
-    return cursor;
 }

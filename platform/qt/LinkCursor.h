@@ -7,6 +7,3 @@
 // two-entry colour table, colour bits, mask bits) into a cursor with the file's hot spot.
 // Returns the arrow cursor if the data is not such a file.
 QCursor cursorFromCurFile(const QByteArray& data);
-
-// The pointing hand shown over links, from the program's resources.
-const QCursor& linkCursor();

@@ -1,7 +1,8 @@
-#include "platform/X11Platform.h"
+#include "platform/qt/X11Platform.h"
 
-#include "platform/Form.h"
-#include "platform/X11Window.h"
+#include "platform/qt/Natives.h"
+#include "platform/qt/QtHandles.h"
+#include "platform/qt/X11Window.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -72,7 +73,7 @@ std::int32_t X11Platform::GetCursorPos(PointApi& point) {
 std::int32_t X11Platform::ScreenToClient(HWND window, PointApi& point) {
     if (!window)
         return 0;
-    const QPoint client = window->mapFromGlobal(QPoint(point.x, point.y));
+    const QPoint client = widgetOf(window)->mapFromGlobal(QPoint(point.x, point.y));
     point.x = client.x();
     point.y = client.y();
     return 1;
@@ -81,25 +82,28 @@ std::int32_t X11Platform::ScreenToClient(HWND window, PointApi& point) {
 HRGN X11Platform::CreatePolygonRgn(const PointApi* points, std::int32_t count,
                                    std::int32_t fillMode) {
     if (!points || count < 3)
-        return QRegion();
+        return makeRegion(QRegion());
     QPolygon polygon;
     polygon.reserve(count);
     for (std::int32_t i = 0; i < count; ++i)
         polygon << QPoint(points[i].x, points[i].y);
     // For a polygon that never crosses itself both rules cover the same inside; 0 (no rule
     // at all) is read as alternate.
-    return QRegion(polygon, fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+    return makeRegion(QRegion(polygon, fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill));
 }
 
 std::int32_t X11Platform::SetWindowRgn(HWND window, HRGN region, bool redraw) {
+    // The region is the system's now, whatever happens to the window.
+    const QRegion outline = takeRegion(region);
     if (!window)
         return 0;
     // The region is in window pixels; the widget's mask is in client pixels.
-    const auto* form = qobject_cast<const Form*>(window);
-    const QPoint offset = form ? form->clientOffset() : QPoint();
-    window->setMask(region.translated(-offset));
+    QWidget* widget = widgetOf(window);
+    const auto* form = qobject_cast<const FormWidget*>(widget);
+    const PointApi offset = form ? form->form().clientOffset() : PointApi{};
+    widget->setMask(outline.translated(-offset.x, -offset.y));
     if (redraw)
-        window->update();
+        widget->update();
     return 1;
 }
 
@@ -108,23 +112,24 @@ std::int32_t X11Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, s
                                        std::uint32_t flags) {
     if (!window)
         return 0;
+    QWidget* widget = widgetOf(window);
     // A window that is not yet on the screen takes the widget flag, which Qt applies as it maps
     // the window. On a mapped window the flag goes to the QWindow instead, which sends
     // _NET_WM_STATE_ABOVE to the window manager: QWidget::setWindowFlag would destroy and
     // re-create the window, and QWidget re-creates it too at show() if the two disagree.
     if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
         const bool topmost = insertAfter == HWND_TOPMOST;
-        if (!window->isVisible())
-            window->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
-        else if (QWindow* native = window->windowHandle()) {
+        if (!widget->isVisible())
+            widget->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
+        else if (QWindow* native = widget->windowHandle()) {
             native->setFlag(Qt::WindowStaysOnTopHint, topmost);
-            X11Window::setLayer(*window, topmost);
+            X11Window::setLayer(*widget, topmost);
         }
     }
     if (!(flags & SWP_NOMOVE))
-        window->move(x, y);
+        widget->move(x, y);
     if (!(flags & SWP_NOSIZE))
-        window->resize(cx, cy);
+        widget->resize(cx, cy);
     return 1;
 }
 
@@ -147,8 +152,8 @@ std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char
     return started ? SHELL_EXECUTE_OK : SE_ERR_FNF;
 }
 
-void X11Platform::PopupMenu(HWND, QMenu& menu) {
-    menu.exec(QCursor::pos());
+void X11Platform::PopupMenu(HWND, Menu& menu) {
+    menu.native().menu.exec(QCursor::pos());
 }
 
 void X11Platform::DoEvents() {

@@ -22,7 +22,7 @@ public:
                                 const char* parameters, const char* directory,
                                 std::int32_t showCommand) override;
 
-    void PopupMenu(HWND window, QMenu& menu) override;
+    void PopupMenu(HWND window, Menu& menu) override;
     void DoEvents() override;
     void End() override;
     int MouseButtons() override;

@@ -1,5 +1,5 @@
 #include "face/Form1.h"
-#include "platform/X11Platform.h"
+#include "platform/qt/X11Platform.h"
 
 #include <QApplication>
 

@@ -4,7 +4,7 @@
 
 // A font as a window definition names it. Each run-time maps a face it lacks to one of its own
 // at the same size.
-struct Font {
+struct StdFont {
     std::string Name;
     // Points: 1/72 inch, 96 pixels to the inch.
     float Size = 0;

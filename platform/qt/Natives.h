@@ -1,0 +1,80 @@
+#pragma once
+
+// What each control and form of the Qt run-time is made of. The platform layer and the unit
+// tests reach the widgets through native().
+
+#include "platform/CommandButton.h"
+#include "platform/Form.h"
+#include "platform/Image.h"
+#include "platform/Label.h"
+#include "platform/Menu.h"
+#include "platform/MenuEntry.h"
+#include "platform/Timer.h"
+#include "platform/qt/FormWidget.h"
+#include "platform/qt/ImageWidget.h"
+#include "platform/qt/LabelWidget.h"
+#include "platform/qt/MenuWidget.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTimer>
+
+#include <string>
+
+struct Form::Native {
+    explicit Native(Form& form)
+        : widget(form) {}
+
+    // Form_QueryUnload is the form's own; the widget asks for it through here.
+    static void queryUnload(Form& form) { form.Form_QueryUnload(); }
+
+    FormWidget widget;
+    std::string caption;
+    BorderStyle borderStyle = BorderStyle::None;
+    bool showInTaskbar = true;
+    PointApi clientOffset;
+    std::uint32_t backColor = 0;
+    bool loaded = false;
+    bool shown = false;
+};
+
+struct Image::Native {
+    Native(Image& control, const QPixmap& picture, QWidget* form)
+        : widget(control, picture, form) {}
+
+    ImageWidget widget;
+};
+
+struct Timer::Native {
+    QTimer timer;
+    int interval = 0;
+};
+
+struct Label::Native {
+    Native(Label& control, const QString& caption, QWidget* form)
+        : widget(control, caption, form) {}
+
+    LabelWidget widget;
+    std::uint32_t foreColor = 0;
+};
+
+struct CommandButton::Native {
+    Native(const QString& caption, QWidget* form)
+        : button(caption, form) {}
+
+    QPushButton button;
+};
+
+struct Menu::Native {
+    Native(Menu& control, const QString& title, QWidget* form)
+        : menu(control, title, form) {}
+
+    MenuWidget menu;
+    std::string caption;
+};
+
+struct MenuEntry::Native {
+    // Belongs to the menu's widget until the entry goes.
+    QAction* action = nullptr;
+    std::string caption;
+};

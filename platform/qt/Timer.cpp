@@ -1,0 +1,24 @@
+#include "platform/Timer.h"
+
+#include "platform/qt/Natives.h"
+
+Timer::Timer(Form& form, int interval)
+    : Control(form)
+    , native_(std::make_unique<Native>()) {
+    QObject::connect(&native_->timer, &QTimer::timeout, [this] { Tick(); });
+    setInterval(interval);
+}
+
+Timer::~Timer() = default;
+
+int Timer::Interval() const {
+    return native_->interval;
+}
+
+void Timer::setInterval(int milliseconds) {
+    native_->interval = milliseconds;
+    if (milliseconds > 0)
+        native_->timer.start(milliseconds);
+    else
+        native_->timer.stop();
+}
