@@ -41,6 +41,8 @@ PACKAGES += xtrace x11-apps
 # them MS Sans Serif), and pefile to read the executable back.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools \
 	wine wine64 fonts-wine python3-pefile
+# Its installer is made with NSIS.
+WINDOWS_PACKAGES += nsis
 ifneq ($(WINDOWS_EXE),)
 PACKAGES += $(WINDOWS_PACKAGES)
 endif
