@@ -710,9 +710,10 @@ def stop(process, grace=2.0):
 
 
 class Vardo:
-    """The program under test on a Desktop, and its face window."""
+    """The program under test on a Desktop, and its face window. `binary` names another copy
+    of it than VARDO_BINARY (one that an installer put in place, say)."""
 
-    def __init__(self, desktop, env=None):
+    def __init__(self, desktop, env=None, binary=None):
         self.desktop = desktop
         self.stderr_path = os.path.join(desktop.tmp, f"vardo-{time.monotonic_ns()}.err")
         run_env = desktop.env()
@@ -727,7 +728,7 @@ class Vardo:
                 run_env.pop(name, None)
             else:
                 run_env[name] = value
-        command = [vardo_binary()]
+        command = [binary or vardo_binary()]
         if WINE:
             command.insert(0, "wine")
             run_env.update(WINE_ENV, WINEPREFIX=desktop.wine_prefix)

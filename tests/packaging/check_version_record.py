@@ -21,6 +21,7 @@ RT_RCDATA = 10
 RT_GROUP_CURSOR = 12
 RT_GROUP_ICON = 14
 RT_VERSION = 16
+RT_MANIFEST = 24
 LANG_EN_US = 0x0409
 
 COMMENT = ("He comes up on your desktop and his eyes follow your cursor as you move it "
@@ -153,7 +154,8 @@ class VersionRecordTest(unittest.TestCase):
             # The pictures and the link cursor, named as the windows ask for them; the cursor's
             # image is numbered by the resource compiler.
             expected += [(RT_RCDATA, "FACE.GIF"), (RT_RCDATA, "EYE0.GIF"),
-                         (RT_RCDATA, "EYE1.GIF"), (RT_GROUP_CURSOR, "LINK.CUR"), (RT_CURSOR, 1)]
+                         (RT_RCDATA, "EYE1.GIF"), (RT_GROUP_CURSOR, "LINK.CUR"), (RT_CURSOR, 1),
+                         (RT_MANIFEST, 1)]
         self.assertEqual(sorted(self.resources, key=str), sorted(expected, key=str))
 
     def test_fixed_file_info(self):
@@ -255,6 +257,31 @@ class ExecutableTest(unittest.TestCase):
         for name in ("face.gif", "eye0.gif", "eye1.gif"):
             with self.subTest(name), open(os.path.join(folder, name), "rb") as f:
                 self.assertEqual(self.resources[(RT_RCDATA, name.upper())][1], f.read())
+
+    def test_manifest(self):
+        import xml.etree.ElementTree as ElementTree
+
+        language, text = self.resources[(RT_MANIFEST, 1)]
+        root = ElementTree.fromstring(text)
+
+        def find(name):
+            found = [e for e in root.iter() if e.tag.rpartition("}")[2] == name]
+            self.assertEqual(len(found), 1, name)
+            return found[0]
+
+        self.assertEqual(language, LANG_EN_US)
+        identity = root.find("{urn:schemas-microsoft-com:asm.v1}assemblyIdentity")
+        self.assertEqual(identity.get("version"), VersionRecordTest.options.version)
+        # Windows 10 and later take the first mode they know; 8.1 reads "true/pm".
+        self.assertEqual([m.strip() for m in find("dpiAwareness").text.split(",")],
+                         ["PerMonitorV2", "PerMonitor"])
+        self.assertEqual(find("dpiAware").text, "true/pm")
+        self.assertEqual(find("requestedExecutionLevel").attrib,
+                         {"level": "asInvoker", "uiAccess": "false"})
+        controls = [e for e in root.iter() if e.tag.endswith("}assemblyIdentity") and
+                    e.get("name") == "Microsoft.Windows.Common-Controls"]
+        self.assertEqual([(c.get("version"), c.get("publicKeyToken")) for c in controls],
+                         [("6.0.0.0", "6595b64144ccf1df")])
 
     def test_link_cursor_keeps_its_hot_spot(self):
         # A cursor resource is the file's image behind a hot spot of two words.
