@@ -39,7 +39,7 @@ PACKAGES += xfwm4 metacity icewm dbus
 PACKAGES += xtrace x11-apps
 # The Windows build: the MinGW-w64 cross compiler, Wine to run it (with its own fonts, among
 # them MS Sans Serif), and pefile to read the executable back.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64-tools \
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools \
 	wine wine64 fonts-wine python3-pefile
 # Its installer is made with NSIS.
 WINDOWS_PACKAGES += nsis
@@ -78,7 +78,7 @@ build: deps
 # make windows: build-windows/vardo.exe, 64-bit, statically linked, GUI subsystem.
 windows: windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
-		-DCMAKE_TOOLCHAIN_FILE=platform/win32/MinGW-w64.cmake
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/platform/win32/MinGW-w64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 run: build

@@ -1,7 +1,7 @@
 #include "platform/Form.h"
 
 #include "platform/Control.h"
-#include "platform/Font.h"
+#include "platform/StdFont.h"
 #include "platform/win32/GdiFont.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
@@ -431,6 +431,6 @@ void Form::setIcon(const char* resource) {
     native_->smallIcon = Resources::icon(resource, GetSystemMetrics(SM_CXSMICON));
 }
 
-void Form::setFont(const Font& font) {
+void Form::setFont(const StdFont& font) {
     native_->font = GdiFont::of(font);
 }

@@ -6,7 +6,7 @@
 #include <map>
 #include <tuple>
 
-HFONT GdiFont::of(const Font& font) {
+HFONT GdiFont::of(const StdFont& font) {
     static std::map<std::tuple<std::string, float, bool>, HFONT> fonts;
     auto [at, added] = fonts.try_emplace({font.Name, font.Size, font.Underline}, nullptr);
     if (added) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ApiTypes.h"
-#include "platform/Font.h"
+#include "platform/StdFont.h"
 
 #include <windows.h>
 
@@ -9,5 +9,5 @@
 // the program. Sizes are in points at 96 pixels to the inch, as the definitions are laid out.
 class GdiFont {
 public:
-    static HFONT of(const Font& font);
+    static HFONT of(const StdFont& font);
 };

@@ -1,6 +1,6 @@
 #include "platform/Label.h"
 
-#include "platform/Font.h"
+#include "platform/StdFont.h"
 #include "platform/win32/GdiFont.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
@@ -76,7 +76,7 @@ void Label::setForeColor(std::uint32_t colour) {
     native_->form.invalidate(native_->box);
 }
 
-void Label::setFont(const Font& font) {
+void Label::setFont(const StdFont& font) {
     native_->font = GdiFont::of(font);
     native_->form.invalidate(native_->box);
 }

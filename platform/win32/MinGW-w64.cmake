@@ -1,7 +1,7 @@
 # Cross-building for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix):
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=platform/win32/MinGW-w64.cmake
-# The posix flavour of the compiler is the one Debian installs by default for C++20 threads;
-# the executable links its runtime statically (Win32.cmake), so no MinGW DLL is needed.
+# The posix flavour of Debian's compiler (winpthread threads; the program starts none). The
+# executable links that runtime statically (Win32.cmake), so it needs no MinGW DLL.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
