@@ -49,6 +49,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+; Two entries that say what they do: the list takes the page's width.
+!define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\vardo.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${TITLE} now"
 
@@ -180,13 +182,6 @@ Section "-Autostart and restart"
         Exec '"$INSTDIR\vardo.exe"'
     ${EndIf}
 SectionEnd
-
-!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} \
-        "The face, a Start menu entry and the uninstaller."
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} \
-        "Brings the face up each time you log in to Windows."
-!insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
     SetShellVarContext current
