@@ -4,8 +4,8 @@
 ;   EXE, LICENSE, ICON                  the files it installs, and its icon
 ;   OUTFILE                             the setup to write
 ;
-; It installs for the current user only, never asks for administrator rights, and writes
-; nothing outside the user's profile and HKEY_CURRENT_USER.
+; It installs for the current user only and never asks for administrator rights: its files go
+; into the user's profile, its settings into HKEY_CURRENT_USER.
 ;
 ; Command line: /S installs silently; /AUTOSTART=1 or /AUTOSTART=0 sets "start at log-in"
 ; (without it, an update keeps what the installed copy had, and a first install leaves it off);
