@@ -3,6 +3,7 @@
 #include "platform/Control.h"
 #include "platform/StdFont.h"
 #include "platform/qt/Natives.h"
+#include "platform/qt/QtColour.h"
 #include "platform/qt/QtFont.h"
 #include "platform/qt/QtHandles.h"
 #include "platform/qt/Resources.h"
@@ -157,12 +158,8 @@ std::uint32_t Form::BackColor() const {
 
 void Form::setBackColor(std::uint32_t colour) {
     native_->backColor = colour;
-    QWidget& widget = native_->widget;
-    QPalette background = widget.palette();
-    background.setColor(QPalette::Window,
-                        QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-    widget.setPalette(background);
-    widget.setAutoFillBackground(true);
+    setPaletteColour(native_->widget, QPalette::Window, colour);
+    native_->widget.setAutoFillBackground(true);
 }
 
 void Form::setIcon(const char* resource) {

@@ -1,6 +1,7 @@
 #include "platform/Label.h"
 
 #include "platform/qt/Natives.h"
+#include "platform/qt/QtColour.h"
 #include "platform/qt/QtFont.h"
 #include "platform/qt/Resources.h"
 
@@ -27,11 +28,7 @@ std::uint32_t Label::ForeColor() const {
 
 void Label::setForeColor(std::uint32_t colour) {
     native_->foreColor = colour;
-    QLabel& label = native_->widget;
-    QPalette text = label.palette();
-    text.setColor(QPalette::WindowText,
-                  QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-    label.setPalette(text);
+    setPaletteColour(native_->widget, QPalette::WindowText, colour);
 }
 
 void Label::setFont(const StdFont& font) {
