@@ -13,8 +13,8 @@
 // 2 x 2 block, at 144 dpi blocks of 2 and 1 in turn, as Qt lays out QT_SCALE_FACTOR=1.5.
 //
 // The calls Windows added for per-monitor scaling (Windows 10 1607 and later) are looked up at
-// run time, so that the program still starts where they are missing; there the system's one
-// scale serves every window.
+// run time, so that the program still starts where they are missing; there a window starts at
+// the system's scale, and WM_DPICHANGED (Windows 8.1) still tells it of another.
 class Dpi {
 public:
     static constexpr int standard = 96;
