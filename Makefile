@@ -75,7 +75,8 @@ build: deps
 		-DVARDO_WINDOWS_EXE=$(WINDOWS_EXE)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# make windows: build-windows/vardo.exe, 64-bit, statically linked, GUI subsystem.
+# make windows: build-windows/vardo.exe, 64-bit, statically linked, GUI subsystem, and beside it
+# the portable vardo-VERSION-win64.zip and the installer vardo-VERSION-win64-setup.exe.
 windows: windows-deps
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=Release \
 		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/platform/win32/MinGW-w64.cmake

@@ -17,8 +17,8 @@ if(NOT VARDO_MAKENSIS)
         "(make windows installs it)")
 endif()
 
-# What both downloads hold, with Windows line ends in the text files, and vardo.exe without
-# its debugging information.
+# What both downloads hold: the text files with Windows line ends, vardo.exe without its symbol
+# table.
 set(stage "${PROJECT_BINARY_DIR}/package")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt.in "${stage}/README.txt" @ONLY
     NEWLINE_STYLE CRLF)

@@ -4,8 +4,8 @@
 ;   EXE, LICENSE, ICON                  the files it installs, and its icon
 ;   OUTFILE                             the setup to write
 ;
-; It installs for the current user only, never asks for administrator rights, and writes
-; nothing outside the user's profile and HKEY_CURRENT_USER.
+; It installs for the current user only and never asks for administrator rights: its files go
+; into the user's profile, its settings into HKEY_CURRENT_USER.
 ;
 ; Command line: /S installs silently; /AUTOSTART=1 or /AUTOSTART=0 sets "start at log-in"
 ; (without it, an update keeps what the installed copy had, and a first install leaves it off);
@@ -49,6 +49,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+; Two entries that say what they do: the list takes the page's width.
+!define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\vardo.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${TITLE} now"
 
@@ -180,13 +182,6 @@ Section "-Autostart and restart"
         Exec '"$INSTDIR\vardo.exe"'
     ${EndIf}
 SectionEnd
-
-!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} \
-        "The face, a Start menu entry and the uninstaller."
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecAutostart} \
-        "Brings the face up each time you log in to Windows."
-!insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
     SetShellVarContext current
