@@ -39,8 +39,9 @@ public:
     // raising Unloaded first.
     void Unload();
 
-    // Position of the window's outer corner on the screen, in screen pixels: single precision
-    // like the design's twips, rounded to the nearest pixel when written.
+    // Position of the window's outer corner on the screen, in logical pixels: single precision
+    // like the design's twips, rounded when written to the nearest pixel the window can stand on
+    // (a device pixel where the run-time scales the window itself).
     float Left() const;
     void setLeft(float left);
     float Top() const;

@@ -10,6 +10,10 @@ class Menu;
 //
 // Positions are pixels throughout. Where the design speaks of twips (a form's Left and Top),
 // this layer uses pixels: 15 twips per pixel cancels out of every sum the windows make.
+// Client and window pixels are logical, 96 to the inch as the windows are laid out, on a
+// screen of any scale: a run-time that draws the windows larger converts what it reports.
+// Screen pixels are whatever GetCursorPos and ScreenToClient agree on; the windows only compare
+// them and hand them on.
 class Platform {
 public:
     virtual ~Platform() = default;

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 // A form's picture of its client area, drawn back to front and then copied to the window in one
-// piece: a 32-bit top-down DIB section, one pixel per client pixel, 0x00RRGGBB.
+// piece: a 32-bit top-down DIB section, one pixel per device pixel of the window, 0x00RRGGBB.
 class Canvas {
 public:
     Canvas(int width, int height);

@@ -1,5 +1,6 @@
 #include "platform/CommandButton.h"
 
+#include "platform/win32/GdiFont.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Text.h"
 
@@ -22,18 +23,28 @@ CommandButton::Native::Native(CommandButton& control, Form::Native& form,
     , caption(caption)
     , box(box)
     , id(id)
-    , font(form.font ? form.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) {}
+    , font(form.font) {}
 
 void CommandButton::Native::create() {
     if (hwnd || !form.hwnd)
         return;
     const DWORD style =
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-    hwnd = CreateWindowExW(0, L"BUTTON", Text::wide(caption).c_str(), style, box.left, box.top,
-                           box.right - box.left, box.bottom - box.top, form.hwnd,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+    const RECT device = form.toDevice(box);
+    hwnd = CreateWindowExW(0, L"BUTTON", Text::wide(caption).c_str(), style, device.left,
+                           device.top, device.right - device.left, device.bottom - device.top,
+                           form.hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont::of(font, form.dpi)), FALSE);
+}
+
+void CommandButton::Native::rescale() {
+    if (!hwnd)
+        return;
+    const RECT device = form.toDevice(box);
+    SetWindowPos(hwnd, nullptr, device.left, device.top, device.right - device.left,
+                 device.bottom - device.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont::of(font, form.dpi)), TRUE);
 }
 
 // The default button wears the heavier frame that tells Enter presses it.

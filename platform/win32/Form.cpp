@@ -2,7 +2,7 @@
 
 #include "platform/Control.h"
 #include "platform/StdFont.h"
-#include "platform/win32/GdiFont.h"
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
@@ -11,12 +11,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
 const wchar_t* const formClass = L"VardoForm";
 // Posted by Unload: the form is destroyed from the event loop, not inside its own handler.
 const UINT unloadMessage = WM_APP + 1;
+// Windows 10 1703 and later ask a per-monitor (v2) window for its size at a new scale before
+// they suggest where it goes.
+const UINT getDpiScaledSizeMessage = 0x02E4;
 
 LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -24,6 +28,7 @@ LRESULT CALLBACK formProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
             reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
         native->hwnd = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(native));
+        Dpi::scaleNonClientArea(window);
     }
     if (Form::Native* native = Form::Native::of(window))
         return native->handle(message, wParam, lParam);
@@ -65,6 +70,40 @@ bool contains(const RECT& rect, POINT at) {
     return at.x >= rect.left && at.x < rect.right && at.y >= rect.top && at.y < rect.bottom;
 }
 
+DWORD styleFor(BorderStyle borderStyle) {
+    const DWORD style = WS_CLIPCHILDREN;
+    if (borderStyle == BorderStyle::None)
+        return style | WS_POPUP;
+    return style | WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+}
+
+// A tool window has no taskbar button; without a caption it looks like any other window.
+DWORD exStyleFor(bool showInTaskbar) {
+    return showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+}
+
+// The region with each rectangle's edges moved to where the logical edges land at dpi: every
+// logical pixel inside it becomes the whole block of device pixels that shows it.
+HRGN enlarged(HRGN region, int dpi) {
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<char> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    // Should the region be unreadable, the window goes uncut rather than invisible.
+    if (size == 0 || GetRegionData(region, size, data) != size)
+        return nullptr;
+    auto* rects = reinterpret_cast<RECT*>(data->Buffer);
+    DWORD kept = 0;
+    for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+        const RECT device = Dpi::toDevice(rects[i], dpi);
+        if (device.left < device.right && device.top < device.bottom)
+            rects[kept++] = device;
+    }
+    data->rdh.nCount = kept;
+    data->rdh.nRgnSize = kept * sizeof(RECT);
+    data->rdh.rcBound = Dpi::toDevice(data->rdh.rcBound, dpi);
+    return ExtCreateRegion(nullptr, sizeof(RGNDATAHEADER) + kept * sizeof(RECT), data);
+}
+
 } // namespace
 
 Form::Native::Native(Form& owner)
@@ -77,6 +116,8 @@ Form::Native::~Native() {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         DestroyWindow(hwnd);
     }
+    if (outline)
+        DeleteObject(outline);
 }
 
 Form::Native* Form::Native::of(HWND window) {
@@ -85,23 +126,18 @@ Form::Native* Form::Native::of(HWND window) {
     return reinterpret_cast<Native*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// Made on the primary monitor at the session's scale; should the window's own scale differ
+// there, it is laid out again at that scale before anything is drawn.
 void Form::Native::create() {
-    DWORD style = WS_CLIPCHILDREN;
-    if (borderStyle == BorderStyle::None)
-        style |= WS_POPUP;
-    else
-        style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    // A tool window has no taskbar button; without a caption it looks like any other window.
-    const DWORD exStyle = showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
-    RECT outer{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-    CreateWindowExW(exStyle, MAKEINTATOM(formClassAtom()), Text::wide(caption).c_str(), style, 0, 0,
+    dpi = Dpi::system();
+    const RECT outer = outerRect(dpi);
+    CreateWindowExW(exStyleFor(showInTaskbar), MAKEINTATOM(formClassAtom()),
+                    Text::wide(caption).c_str(), styleFor(borderStyle), 0, 0,
                     outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                     GetModuleHandleW(nullptr), this);
-    if (bigIcon)
-        SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-    if (smallIcon)
-        SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    if (const int own = Dpi::ofWindow(hwnd); own != dpi)
+        rescale(own, POINT{0, 0});
+    loadIcons();
     for (CommandButton::Native* button : buttons)
         button->create();
     for (Timer::Native* timer : timers)
@@ -111,6 +147,67 @@ void Form::Native::create() {
 void Form::Native::invalidate(const RECT& area) {
     if (hwnd)
         InvalidateRect(hwnd, &area, FALSE);
+}
+
+RECT Form::Native::toDevice(const RECT& logical) const {
+    return Dpi::toDevice(logical, dpi);
+}
+
+RECT Form::Native::outerRect(int atDpi) const {
+    const RECT client = Dpi::toDevice(RECT{0, 0, clientWidth, clientHeight}, atDpi);
+    RECT outer = Dpi::outerRect(client, styleFor(borderStyle), exStyleFor(showInTaskbar), atDpi);
+    OffsetRect(&outer, -outer.left, -outer.top);
+    return outer;
+}
+
+void Form::Native::rescale(int newDpi, POINT corner) {
+    dpi = newDpi;
+    const RECT outer = outerRect(dpi);
+    SetWindowPos(hwnd, nullptr, corner.x, corner.y, outer.right, outer.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (outline)
+        cutToOutline(true);
+    for (CommandButton::Native* button : buttons)
+        button->rescale();
+    loadIcons();
+    canvas.reset();
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void Form::Native::setOutline(HRGN region) {
+    if (outline)
+        DeleteObject(outline);
+    outline = region;
+}
+
+// The outline is in logical client pixels; the region Windows takes is in device pixels of
+// the whole window, measured from its outer corner.
+BOOL Form::Native::cutToOutline(bool redraw) {
+    if (!outline)
+        return ::SetWindowRgn(hwnd, nullptr, redraw ? TRUE : FALSE);
+    HRGN region = enlarged(outline, dpi);
+    if (!region)
+        return ::SetWindowRgn(hwnd, nullptr, redraw ? TRUE : FALSE);
+    RECT outer{};
+    GetWindowRect(hwnd, &outer);
+    POINT client{0, 0};
+    ClientToScreen(hwnd, &client);
+    OffsetRgn(region, client.x - outer.left, client.y - outer.top);
+    const BOOL result = ::SetWindowRgn(hwnd, region, redraw ? TRUE : FALSE);
+    if (!result)
+        DeleteObject(region);
+    return result;
+}
+
+void Form::Native::loadIcons() {
+    if (icon.empty() || !hwnd)
+        return;
+    const int big = Dpi::systemMetric(SM_CXICON, dpi);
+    const int small = Dpi::systemMetric(SM_CXSMICON, dpi);
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(Resources::icon(icon.c_str(), big)));
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(Resources::icon(icon.c_str(), small)));
 }
 
 LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -171,6 +268,23 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale, or the scale changed: laid out at the new one,
+        // where the system suggests.
+        RECT outer{};
+        GetWindowRect(hwnd, &outer);
+        POINT corner{outer.left, outer.top};
+        if (const auto* suggested = reinterpret_cast<const RECT*>(lParam))
+            corner = {suggested->left, suggested->top};
+        rescale(HIWORD(wParam), corner);
+        return 0;
+    }
+    case getDpiScaledSizeMessage: {
+        // The size the window takes at that scale, so that the suggested rectangle is exact.
+        const RECT outer = outerRect(static_cast<int>(wParam));
+        *reinterpret_cast<SIZE*>(lParam) = {outer.right, outer.bottom};
+        return TRUE;
+    }
     case WM_CLOSE:
         owner.Form_QueryUnload();
         return 0;
@@ -186,13 +300,14 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void Form::Native::paint() {
     PAINTSTRUCT ps;
     HDC target = BeginPaint(hwnd, &ps);
-    if (!canvas || canvas->width() != clientWidth || canvas->height() != clientHeight)
-        canvas = std::make_unique<Canvas>(clientWidth, clientHeight);
+    const RECT client = toDevice(RECT{0, 0, clientWidth, clientHeight});
+    if (!canvas || canvas->width() != client.right || canvas->height() != client.bottom)
+        canvas = std::make_unique<Canvas>(client.right, client.bottom);
     const RECT& area = ps.rcPaint;
     canvas->fill(area, backColor);
     for (Windowless* control : windowless) {
         RECT overlap;
-        const RECT bounds = control->bounds();
+        const RECT bounds = toDevice(control->box());
         if (IntersectRect(&overlap, &bounds, &area))
             control->paint(*canvas, overlap);
     }
@@ -202,17 +317,20 @@ void Form::Native::paint() {
     EndPaint(hwnd, &ps);
 }
 
+// at in device pixels.
 Windowless* Form::Native::hit(POINT at) const {
     for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
-        if (contains((*control)->bounds(), at))
+        if (contains(toDevice((*control)->box()), at))
             return *control;
     }
     return nullptr;
 }
 
-// The position comes from the message itself, in client pixels of the window where it stands
+// The position comes from the message itself, in device pixels of the window where it stands
 // as the message is taken: the pointer's position at the event, measured against the window's
-// latest position, which is what a drag adds its moves to.
+// latest position, which is what a drag adds its moves to. The control hears it in logical
+// pixels with their fraction, so that a drag at any scale moves the window by exactly as many
+// device pixels as the pointer moved.
 void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     const int held = heldButtons(wParam);
@@ -241,9 +359,9 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     Windowless* target = pressed ? pressed : hit(at);
     if (target) {
-        const RECT bounds = target->bounds();
-        const float x = static_cast<float>(at.x - bounds.left);
-        const float y = static_cast<float>(at.y - bounds.top);
+        const RECT box = target->box();
+        const auto x = static_cast<float>(Dpi::toLogical(at.x, dpi) - box.left);
+        const auto y = static_cast<float>(Dpi::toLogical(at.y, dpi) - box.top);
         if (message == WM_MOUSEMOVE)
             target->mouseMove(held, shift, x, y);
         else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
@@ -343,29 +461,34 @@ void Form::Unload() {
     Unloaded();
 }
 
+// Left and Top are logical: the window's device position over its scale. Only differences
+// of them mean anything (a drag adds the pointer's move to them), and a difference converts
+// back to the very device pixels it came from.
 float Form::Left() const {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    return static_cast<float>(outer.left);
+    return static_cast<float>(Dpi::toLogical(outer.left, native_->dpi));
 }
 
 void Form::setLeft(float left) {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    SetWindowPos(native_->hwnd, nullptr, static_cast<int>(std::nearbyint(left)), outer.top, 0, 0,
+    const double device = static_cast<double>(left) * native_->dpi / Dpi::standard;
+    SetWindowPos(native_->hwnd, nullptr, static_cast<int>(std::nearbyint(device)), outer.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 float Form::Top() const {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    return static_cast<float>(outer.top);
+    return static_cast<float>(Dpi::toLogical(outer.top, native_->dpi));
 }
 
 void Form::setTop(float top) {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    SetWindowPos(native_->hwnd, nullptr, outer.left, static_cast<int>(std::nearbyint(top)), 0, 0,
+    const double device = static_cast<double>(top) * native_->dpi / Dpi::standard;
+    SetWindowPos(native_->hwnd, nullptr, outer.left, static_cast<int>(std::nearbyint(device)), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -427,10 +550,10 @@ void Form::setBackColor(std::uint32_t colour) {
 }
 
 void Form::setIcon(const char* resource) {
-    native_->bigIcon = Resources::icon(resource, GetSystemMetrics(SM_CXICON));
-    native_->smallIcon = Resources::icon(resource, GetSystemMetrics(SM_CXSMICON));
+    native_->icon = resource;
+    native_->loadIcons();
 }
 
 void Form::setFont(const StdFont& font) {
-    native_->font = GdiFont::of(font);
+    native_->font = font;
 }

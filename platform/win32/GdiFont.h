@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
-// The GDI font for a font as a window definition names it, made once and kept for the life of
-// the program. Sizes are in points at 96 pixels to the inch, as the definitions are laid out.
+// The GDI font for a font as a window definition names it, at a window's scale, made once and
+// kept for the life of the program. Sizes are in points; a point is 1/72 inch at dpi dots to
+// the inch (96 as the definitions are laid out).
 class GdiFont {
 public:
-    static HFONT of(const StdFont& font);
+    static HFONT of(const StdFont& font, int dpi);
 };

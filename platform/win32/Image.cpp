@@ -1,10 +1,12 @@
 #include "platform/Image.h"
 
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -22,20 +24,27 @@ Image::Native::Native(Image& control, Form::Native& form, const Picture& picture
     , left(left)
     , top(top) {}
 
-RECT Image::Native::bounds() const {
+RECT Image::Native::box() const {
     return {left, top, left + picture.width, top + picture.height};
 }
 
-// Pixel for pixel, no smoothing: the pictures are drawn at their own size. A GIF pixel is
-// either opaque or its transparent colour.
+// No smoothing: each picture pixel fills the block of device pixels its logical pixel covers,
+// with hard edges (one device pixel at 96 dpi, 2 x 2 at 192). A GIF pixel is either opaque or
+// its transparent colour.
 void Image::Native::paint(Canvas& canvas, const RECT& area) {
+    const int dpi = form.dpi;
+    // The picture's column for each device column of area.
+    std::vector<int> columns(static_cast<std::size_t>(std::max<LONG>(area.right - area.left, 0)));
+    for (int x = area.left; x < area.right; ++x)
+        columns[static_cast<std::size_t>(x - area.left)] = Dpi::logicalPixel(x, dpi) - left;
     GdiFlush();
     for (int y = area.top; y < area.bottom; ++y) {
         const std::uint32_t* source =
-            picture.pixels.data() + static_cast<std::ptrdiff_t>(y - top) * picture.width - left;
+            picture.pixels.data() +
+            static_cast<std::ptrdiff_t>(Dpi::logicalPixel(y, dpi) - top) * picture.width;
         std::uint32_t* target = canvas.row(y);
         for (int x = area.left; x < area.right; ++x) {
-            const std::uint32_t pixel = source[x];
+            const std::uint32_t pixel = source[columns[static_cast<std::size_t>(x - area.left)]];
             const std::uint32_t alpha = pixel >> 24;
             if (alpha == 255) {
                 target[x] = pixel & 0xFFFFFF;
@@ -68,11 +77,11 @@ void Image::Native::mouseUp(int button, int shift, float x, float y) {
 void Image::Native::moveTo(int newLeft, int newTop) {
     if (newLeft == left && newTop == top)
         return;
-    const RECT was = bounds();
+    const RECT was = form.toDevice(box());
     left = newLeft;
     top = newTop;
     form.invalidate(was);
-    form.invalidate(bounds());
+    form.invalidate(form.toDevice(box()));
 }
 
 Image::Image(Form& form, const char* picture, int left, int top)
@@ -87,7 +96,7 @@ Image::~Image() {
     controls.erase(std::remove(controls.begin(), controls.end(), native_.get()), controls.end());
     if (native_->form.pressed == native_.get())
         native_->form.pressed = nullptr;
-    native_->form.invalidate(native_->bounds());
+    native_->form.invalidate(native_->form.toDevice(native_->box()));
 }
 
 float Image::Left() const {

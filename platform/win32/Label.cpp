@@ -13,26 +13,33 @@ Label::Native::Native(Label& control, Form::Native& form, const std::string& cap
     : control(control)
     , form(form)
     , caption(caption)
-    , box(box)
+    , logicalBox(box)
     , foreColor(GetSysColor(COLOR_BTNTEXT))
-    , font(form.font ? form.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) {}
+    , font(form.font) {}
 
 // Opaque, in the form's background colour, with the caption on one line centred across the
-// box, from its top edge. GDI colours are 0x00BBGGRR like the form's.
+// box, from its top edge, in the font at the form's scale. GDI colours are 0x00BBGGRR like the
+// form's.
 void Label::Native::paint(Canvas& canvas, const RECT& area) {
     HDC dc = canvas.dc();
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    const RECT device = form.toDevice(logicalBox);
     SetDCBrushColor(dc, form.backColor);
-    FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SelectObject(dc, font);
+    FillRect(dc, &device, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SelectObject(dc, GdiFont::of(font, form.dpi));
     SetTextColor(dc, foreColor);
     SetBkMode(dc, TRANSPARENT);
-    RECT text = box;
+    RECT text = device;
     const std::wstring wide = Text::wide(caption);
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &text,
               DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     RestoreDC(dc, saved);
+}
+
+// The cursors are made for the form's scale, as the system's own are.
+HCURSOR Label::Native::cursor() const {
+    return pointer.empty() ? nullptr : Resources::cursor(pointer.c_str(), form.dpi);
 }
 
 void Label::Native::mouseDown(int button, int shift, float x, float y) {
@@ -55,7 +62,7 @@ Label::~Label() {
     controls.erase(std::remove(controls.begin(), controls.end(), native_.get()), controls.end());
     if (native_->form.pressed == native_.get())
         native_->form.pressed = nullptr;
-    native_->form.invalidate(native_->box);
+    native_->form.invalidate(native_->form.toDevice(native_->logicalBox));
 }
 
 std::string Label::Caption() const {
@@ -64,7 +71,7 @@ std::string Label::Caption() const {
 
 void Label::setCaption(const std::string& caption) {
     native_->caption = caption;
-    native_->form.invalidate(native_->box);
+    native_->form.invalidate(native_->form.toDevice(native_->logicalBox));
 }
 
 std::uint32_t Label::ForeColor() const {
@@ -73,14 +80,17 @@ std::uint32_t Label::ForeColor() const {
 
 void Label::setForeColor(std::uint32_t colour) {
     native_->foreColor = colour;
-    native_->form.invalidate(native_->box);
+    native_->form.invalidate(native_->form.toDevice(native_->logicalBox));
 }
 
 void Label::setFont(const StdFont& font) {
-    native_->font = GdiFont::of(font);
-    native_->form.invalidate(native_->box);
+    native_->font = font;
+    native_->form.invalidate(native_->form.toDevice(native_->logicalBox));
 }
 
 void Label::setMouseIcon(const char* cursor) {
-    native_->pointer = Resources::cursor(cursor);
+    native_->pointer = cursor;
+    // Loaded now, so that a cursor missing from the executable ends the program at start rather
+    // than at the first hover.
+    Resources::cursor(cursor, native_->form.dpi);
 }

@@ -9,6 +9,7 @@
 #include "platform/Label.h"
 #include "platform/Menu.h"
 #include "platform/MenuEntry.h"
+#include "platform/StdFont.h"
 #include "platform/Timer.h"
 #include "platform/win32/Canvas.h"
 #include "platform/win32/Picture.h"
@@ -22,6 +23,10 @@
 
 // The window is made by Load, hidden, with what the definition has set by then; the controls
 // that need one of their own (the command button) and the timers follow it.
+//
+// The definition and the controls keep their sizes and positions in logical client pixels (96
+// to the inch); the window, its canvas and its mouse messages are in device pixels at the
+// window's scale, dpi, which follows the monitor the window is on.
 struct Form::Native {
     explicit Native(Form& owner);
     ~Native();
@@ -30,7 +35,20 @@ struct Form::Native {
     static Native* of(HWND window);
 
     void create();
+    // area in device pixels.
     void invalidate(const RECT& area);
+    RECT toDevice(const RECT& logical) const;
+    // The window's outer rectangle for its client size at dpi, from (0, 0).
+    RECT outerRect(int atDpi) const;
+    // The window drawn and laid out at newDpi, its outer corner at corner (screen pixels):
+    // size, outline, fonts, the buttons' places, the icons.
+    void rescale(int newDpi, POINT corner);
+    // The form keeps region (logical client pixels, or null for none) as its outline.
+    void setOutline(HRGN region);
+    // Cuts the window to its outline, enlarged to the window's scale.
+    BOOL cutToOutline(bool redraw);
+    // The window's icons at its scale, once it has a window.
+    void loadIcons();
     // Enter and Esc, Tab and access keys go through the dialog manager.
     bool takesDialogKeys() const { return !buttons.empty(); }
 
@@ -43,9 +61,13 @@ struct Form::Native {
     int clientHeight = 0;
     PointApi clientOffset;
     std::uint32_t backColor;
-    HICON bigIcon = nullptr;
-    HICON smallIcon = nullptr;
-    HFONT font = nullptr;
+    // Dots per inch of the window: 96 unscaled.
+    int dpi = 96;
+    std::string icon;
+    // The face of the system's dialogs until the definition names another.
+    StdFont font{"MS Shell Dlg", 8};
+    // Null while the window is not cut to a shape.
+    HRGN outline = nullptr;
     bool loaded = false;
     bool shown = false;
     bool unloading = false;
@@ -73,7 +95,7 @@ private:
 struct Image::Native final : Windowless {
     Native(Image& control, Form::Native& form, const Picture& picture, int left, int top);
 
-    RECT bounds() const override;
+    RECT box() const override;
     void paint(Canvas& canvas, const RECT& area) override;
     void mouseDown(int button, int shift, float x, float y) override;
     void mouseMove(int button, int shift, float x, float y) override;
@@ -104,19 +126,20 @@ struct Timer::Native {
 struct Label::Native final : Windowless {
     Native(Label& control, Form::Native& form, const std::string& caption, const RECT& box);
 
-    RECT bounds() const override { return box; }
+    RECT box() const override { return logicalBox; }
     void paint(Canvas& canvas, const RECT& area) override;
     void mouseDown(int button, int shift, float x, float y) override;
     void mouseUp(int button, int shift, float x, float y) override;
-    HCURSOR cursor() const override { return pointer; }
+    HCURSOR cursor() const override;
 
     Label& control;
     Form::Native& form;
     std::string caption;
-    RECT box;
+    RECT logicalBox;
     std::uint32_t foreColor;
-    HFONT font;
-    HCURSOR pointer = nullptr;
+    StdFont font;
+    // The resource named for the pointer, or empty.
+    std::string pointer;
 };
 
 struct CommandButton::Native {
@@ -124,14 +147,17 @@ struct CommandButton::Native {
            int id);
 
     void create();
+    // Its place and font at the form's scale.
+    void rescale();
     void markDefault(bool isDefault);
 
     CommandButton& control;
     Form::Native& form;
     std::string caption;
+    // Logical client pixels.
     RECT box;
     int id;
-    HFONT font;
+    StdFont font;
     bool isDefault = false;
     HWND hwnd = nullptr;
 };

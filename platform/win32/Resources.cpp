@@ -1,5 +1,6 @@
 #include "platform/win32/Resources.h"
 
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Text.h"
 
 #include <wincodec.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -83,23 +85,31 @@ const Picture& Resources::picture(const char* name) {
     return at->second;
 }
 
-HICON Resources::icon(const char* name, int size) {
-    // The resource script numbers the icon group rather than naming it: group 1, as the
-    // executable's own icon is looked for.
-    if (std::string(name) != "vardo.ico")
-        fail(name, "is not in the executable", E_INVALIDARG);
-    auto* icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
-                                               IMAGE_ICON, size, size, LR_SHARED));
-    if (!icon)
-        fail(name, "cannot be loaded", HRESULT_FROM_WIN32(GetLastError()));
-    return icon;
+// Each size made once and kept: a shared image (LR_SHARED) would come back at whichever size
+// was asked for first.
+HANDLE Resources::image(const char* name, UINT type, int size) {
+    static std::map<std::tuple<std::string, UINT, int>, HANDLE> images;
+    auto [at, added] = images.try_emplace({name, type, size}, nullptr);
+    if (added) {
+        // The resource script numbers the icon group rather than naming it: group 1, as the
+        // executable's own icon is looked for.
+        const std::wstring resource = Text::wide(name);
+        const wchar_t* id = type == IMAGE_ICON ? MAKEINTRESOURCEW(1) : resource.c_str();
+        at->second = LoadImageW(GetModuleHandleW(nullptr), id, type, size, size, 0);
+        if (!at->second)
+            fail(name, "cannot be loaded", HRESULT_FROM_WIN32(GetLastError()));
+    }
+    return at->second;
 }
 
-HCURSOR Resources::cursor(const char* name) {
-    // At its own 32 x 32 pixels, whatever size the system's cursors have.
-    auto* cursor = static_cast<HCURSOR>(LoadImageW(
-        GetModuleHandleW(nullptr), Text::wide(name).c_str(), IMAGE_CURSOR, 32, 32, LR_SHARED));
-    if (!cursor)
-        fail(name, "cannot be loaded", HRESULT_FROM_WIN32(GetLastError()));
-    return cursor;
+HICON Resources::icon(const char* name, int size) {
+    if (std::string(name) != "vardo.ico")
+        fail(name, "is not in the executable", E_INVALIDARG);
+    return static_cast<HICON>(image(name, IMAGE_ICON, size));
+}
+
+// Its own 32 x 32 pixels at 96 dpi, whatever size the system's cursors have, enlarged with the
+// scale as the windows are.
+HCURSOR Resources::cursor(const char* name, int dpi) {
+    return static_cast<HCURSOR>(image(name, IMAGE_CURSOR, Dpi::toDevice(32, dpi)));
 }

@@ -18,6 +18,7 @@ add_executable(vardo WIN32
     ${VARDO_LOGIC_SOURCES}
     ${VARDO_WIN32_DIR}/Canvas.cpp
     ${VARDO_WIN32_DIR}/CommandButton.cpp
+    ${VARDO_WIN32_DIR}/Dpi.cpp
     ${VARDO_WIN32_DIR}/Form.cpp
     ${VARDO_WIN32_DIR}/GdiFont.cpp
     ${VARDO_WIN32_DIR}/Image.cpp

@@ -2,6 +2,7 @@
 
 #include "platform/Menu.h"
 #include "platform/MenuEntry.h"
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Text.h"
 
@@ -38,9 +39,15 @@ std::int32_t Win32Platform::GetCursorPos(PointApi& point) {
     return result;
 }
 
+// The cursor's device position on the screen becomes the logical client pixel it lies in: the
+// windows aim at it as they would at 96 dpi.
 std::int32_t Win32Platform::ScreenToClient(HWND window, PointApi& point) {
     POINT at = toPoint(point);
     const BOOL result = ::ScreenToClient(window, &at);
+    if (const Form::Native* form = Form::Native::of(window)) {
+        at.x = Dpi::logicalPixel(at.x, form->dpi);
+        at.y = Dpi::logicalPixel(at.y, form->dpi);
+    }
     point = {at.x, at.y};
     return result;
 }
@@ -58,19 +65,21 @@ HRGN Win32Platform::CreatePolygonRgn(const PointApi* points, std::int32_t count,
     return region;
 }
 
-// The region is measured from the outer corner of a window whose client area starts at the
-// form's client offset. Where this window's client area starts elsewhere (the face has no frame
-// at all), the region moves by the difference, so that it keeps its place on the client area.
+// The region is in logical pixels measured from the outer corner of a window whose client area
+// starts at the form's client offset. The form keeps it on its client area, and cuts its window
+// to it at the window's scale, now and whenever the scale changes. Where this window's client
+// area starts elsewhere (the face has no frame at all), the cut keeps its place on the client
+// area.
 std::int32_t Win32Platform::SetWindowRgn(HWND window, HRGN region, bool redraw) {
-    if (const Form::Native* form = Form::Native::of(window); form && region) {
-        RECT outer{};
-        GetWindowRect(window, &outer);
-        POINT client{0, 0};
-        ::ClientToScreen(window, &client);
+    Form::Native* form = Form::Native::of(window);
+    if (!form)
+        return ::SetWindowRgn(window, region, redraw ? TRUE : FALSE);
+    if (region) {
         const PointApi design = form->owner.clientOffset();
-        OffsetRgn(region, client.x - outer.left - design.x, client.y - outer.top - design.y);
+        OffsetRgn(region, -design.x, -design.y);
     }
-    return ::SetWindowRgn(window, region, redraw ? TRUE : FALSE);
+    form->setOutline(region);
+    return form->cutToOutline(redraw);
 }
 
 std::int32_t Win32Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, std::int32_t x,

@@ -236,9 +236,14 @@ class Desktop:
     left along the top edge, with monitor `primary` the primary one. They are RandR monitors on
     one X screen, as a desktop with two monitors on one graphics card has them. (Xvfb's own
     Xinerama puts every screen at the origin, on top of each other, and Qt takes its screens
-    from RandR, which sees only the first.)"""
+    from RandR, which sees only the first.)
 
-    def __init__(self, width=SCREEN_W, height=SCREEN_H, wm=None, screens=None, primary=0):
+    `wine_dpi` sets the dots per inch of the desktop's Wine prefix (96 by default): the
+    LogPixels value under HKCU\\Control Panel\\Desktop, which Wine 8 reads before the machine's
+    value under HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts."""
+
+    def __init__(self, width=SCREEN_W, height=SCREEN_H, wm=None, screens=None, primary=0,
+                 wine_dpi=None):
         self.width, self.height = width, height
         self.wm = wm or os.environ.get("VARDO_TEST_WM") or "openbox"
         self.screens = list(screens) if screens else [(width, height)]
@@ -256,7 +261,7 @@ class Desktop:
         self.wine_prefix = None
         try:
             if WINE:
-                self._copy_wine_prefix()
+                self._copy_wine_prefix(wine_dpi)
             self._start_server()
             self._start_window_manager()
         except BaseException:
@@ -281,7 +286,7 @@ class Desktop:
         env.update(extra)
         return env
 
-    def _copy_wine_prefix(self):
+    def _copy_wine_prefix(self, dpi):
         """A prefix of this desktop's own: two displays sharing one would share a cursor."""
         template = os.environ.get("VARDO_WINE_TEMPLATE", "")
         if not os.path.isfile(os.path.join(template, "system.reg")):
@@ -291,6 +296,12 @@ class Desktop:
         # Not the file naming the template's server.
         shutil.copytree(template, self.wine_prefix, symlinks=True,
                         ignore=lambda folder, names: ["wineserver"] if folder == template else [])
+        if dpi:
+            env = dict(os.environ, WINEPREFIX=self.wine_prefix, **WINE_ENV)
+            env.pop("DISPLAY", None)
+            subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                            "/t", "REG_DWORD", "/d", str(dpi), "/f"], env=env, check=True,
+                           timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def _start_server(self):
         read_end, write_end = os.pipe()

@@ -16,6 +16,50 @@ OK_BOX = (92, 78, 65, 23)
 # The link cursor's size and hot spot.
 LINK_CURSOR = (32, 32, 5, 1)
 
+
+def about_shot(desktop, about, scale=1):
+    """The About window's client area, once painted: OK's caption is dark on its face."""
+    x, y, w, hh = desktop.geometry(about)
+
+    def painted(shot):
+        return any(sum(shot.at(px, py)) < 200 for py in range(scale * 84, scale * 96)
+                   for px in range(scale * 115, scale * 135))
+
+    return desktop.settled_shot(x, y, w, hh, ready=painted)
+
+
+def check_layout(test, shot, scale=1):
+    """The About window's captions in a shot of its client area, at `scale` times their size:
+    top to bottom, each inside its box and unclipped, and OK below them with its caption."""
+    background = shot.at(1, 1)
+    # Each caption's visible part: boxes made later cover earlier ones where they overlap.
+    visible = [("title", TITLE_BOX, CREDIT_BOX[1]), ("credit", CREDIT_BOX, EMAIL_BOX[1]),
+               ("e-mail", EMAIL_BOX, HOMEPAGE_BOX[1]),
+               ("home page", HOMEPAGE_BOX, HOMEPAGE_BOX[1] + HOMEPAGE_BOX[3])]
+    tops = []
+    for name, box, bottom in visible:
+        (bx, by, bw, bh), bottom = [scale * c for c in box], scale * bottom
+        ink = [(px, py) for py in range(by, bottom) for px in range(bx, bx + bw)
+               if shot.at(px, py) != background]
+        test.assertTrue(ink, f"{name}: nothing drawn")
+        xs, ys = [p[0] for p in ink], [p[1] for p in ink]
+        with test.subTest(name):
+            test.assertGreater(min(xs), bx, f"{name} touches its box's left edge")
+            test.assertLess(max(xs), bx + bw - 1, f"{name} touches its box's right edge")
+            test.assertGreater(min(ys), by, f"{name} touches its box's top edge")
+            # Taller than the 11-pixel font's capitals: nothing cut off at the top, and a font
+            # that grew with the scale.
+            test.assertGreaterEqual(max(ys) - min(ys) + 1, scale * 8, name)
+        tops.append(min(ys))
+    test.assertEqual(tops, sorted(tops))
+    # The OK button below them all, its caption inside it.
+    ox, oy, ow, oh = [scale * c for c in OK_BOX]
+    ok_ink = [(px, py) for py in range(oy + 4, oy + oh - 4) for px in range(ox + 4, ox + ow - 4)
+              if sum(shot.at(px, py)) < 200]
+    test.assertTrue(ok_ink, "OK has no caption")
+    test.assertGreater(min(p[1] for p in ok_ink), tops[-1])
+
+
 class AboutCase(h.DesktopCase):
 
     @classmethod
@@ -39,16 +83,6 @@ class AboutCase(h.DesktopCase):
 
     def open_about(self):
         return self.vardo.open_about(active=True)
-
-    def about_shot(self, about):
-        """The About window's client area, once painted: OK's caption is dark on its face."""
-        x, y, w, hh = self.desktop.geometry(about)
-
-        def painted(shot):
-            return any(sum(shot.at(px, py)) < 200 for py in range(84, 96)
-                       for px in range(115, 135))
-
-        return self.desktop.settled_shot(x, y, w, hh, ready=painted)
 
     def wait_about_gone(self):
         h.wait_until(lambda: not self.desktop.windows_titled("About Vardo"),
@@ -78,37 +112,13 @@ class AboutWindow(AboutCase):
         self.assertLessEqual(abs(2 * x + w - d.width), 2 * (left + right) + 2)
         self.assertLessEqual(abs(2 * y + hh - d.height), 2 * (top + bottom) + 2)
         self.assertIn("_NET_WM_STATE_ABOVE", d.wm_state(about))
-        self.about_shot(about).save_png(os.path.join(h.artifact_dir(), "about-window.png"))
+        about_shot(self.desktop, about).save_png(os.path.join(h.artifact_dir(), "about-window.png"))
 
     def test_text_is_laid_out_top_to_bottom_unclipped(self):
         about = self.open_about()
-        shot = self.about_shot(about)
+        shot = about_shot(self.desktop, about)
         shot.save_png(os.path.join(h.artifact_dir(), "about-layout.png"))
-        background = shot.at(1, 1)
-        # Each caption's visible part: boxes made later cover earlier ones where they overlap.
-        visible = [("title", TITLE_BOX, CREDIT_BOX[1]), ("credit", CREDIT_BOX, EMAIL_BOX[1]),
-                   ("e-mail", EMAIL_BOX, HOMEPAGE_BOX[1]),
-                   ("home page", HOMEPAGE_BOX, HOMEPAGE_BOX[1] + HOMEPAGE_BOX[3])]
-        tops = []
-        for name, (bx, by, bw, bh), bottom in visible:
-            ink = [(px, py) for py in range(by, bottom) for px in range(bx, bx + bw)
-                   if shot.at(px, py) != background]
-            self.assertTrue(ink, f"{name}: nothing drawn")
-            xs, ys = [p[0] for p in ink], [p[1] for p in ink]
-            with self.subTest(name):
-                self.assertGreater(min(xs), bx, f"{name} touches its box's left edge")
-                self.assertLess(max(xs), bx + bw - 1, f"{name} touches its box's right edge")
-                self.assertGreater(min(ys), by, f"{name} touches its box's top edge")
-                # Taller than the 11-pixel font's capitals: nothing cut off at the top.
-                self.assertGreaterEqual(max(ys) - min(ys) + 1, 8, name)
-            tops.append(min(ys))
-        self.assertEqual(tops, sorted(tops))
-        # The OK button below them all, its caption inside it.
-        ok_ink = [(px, py) for py in range(OK_BOX[1] + 4, OK_BOX[1] + OK_BOX[3] - 4)
-                  for px in range(OK_BOX[0] + 4, OK_BOX[0] + OK_BOX[2] - 4)
-                  if sum(shot.at(px, py)) < 200]
-        self.assertTrue(ok_ink, "OK has no caption")
-        self.assertGreater(min(p[1] for p in ok_ink), tops[-1])
+        check_layout(self, shot)
 
     def test_not_above_when_the_face_is_not_always_on_top(self):
         d, v = self.desktop, self.vardo

@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """The face on other screens than one plain monitor: two monitors side by side (the primary one
-on the left, then on the right), and Qt's scale factor 2."""
+on the left, then on the right), and twice the size (Qt's scale factor 2, or 192 dots per inch
+for vardo.exe under Wine)."""
 
+import os
 import re
+import unittest
 
 import harness as h
+import test_about_desktop as about
 
 # Qt's own account of the screens it found (logging category qt.qpa.screen).
 SCREEN_LOG = {"QT_LOGGING_RULES": "qt.qpa.screen=true"}
@@ -32,6 +36,8 @@ class TwoMonitors(h.DesktopCase):
         cls.desktop = h.Desktop(screens=MONITORS, primary=cls.primary)
         cls.addClassCleanup(cls.desktop.close)
 
+    @unittest.skipIf(h.WINE, "Qt's own account of the screens; Wine 8 takes its monitors from "
+                     "RandR's outputs and sees these two as one screen")
     def test_qt_sees_both_monitors_and_the_face_opens_centred_on_the_primary(self):
         d, v = self.desktop, self.vardo
         seen = qt_screens(v.stderr())
@@ -72,7 +78,7 @@ SCALED_W, SCALED_H = SCALE * h.FACE_W, SCALE * h.FACE_H
 
 
 class ScaledVardo(h.Vardo):
-    """The face under QT_SCALE_FACTOR=2, seen in device pixels."""
+    """The face at twice its size, seen in device pixels."""
 
     def face_shot(self):
         x, y = self.origin()
@@ -86,6 +92,10 @@ class ScaledVardo(h.Vardo):
     def pupils(self, shot=None):
         shot = shot or self.face_shot()
         return [find_scaled_pupil(shot, eye) for eye in (0, 1)]
+
+    def open_menu(self, x=47, y=40):
+        """Right-clicks the face at logical client (x, y)."""
+        return super().open_menu(SCALE * x, SCALE * y)
 
 
 def find_scaled_pupil(shot, eye):
@@ -117,9 +127,16 @@ def inside_rows(points, width, height):
 
 
 class ScaleFactorTwo(h.DesktopCase):
-    """QT_SCALE_FACTOR=2: the face twice as large, crisp, shaped and tracking as at scale 1."""
+    """QT_SCALE_FACTOR=2, or a Wine prefix at 192 dots per inch: the face twice as large, crisp,
+    shaped and tracking as at scale 1, and the About window twice as large."""
 
     start_vardo = False
+
+    @classmethod
+    def setUpClass(cls):
+        h.vardo_binary()
+        cls.desktop = h.Desktop(wine_dpi=SCALE * 96)
+        cls.addClassCleanup(cls.desktop.close)
 
     def setUp(self):
         super().setUp()
@@ -180,13 +197,44 @@ class ScaleFactorTwo(h.DesktopCase):
     def test_pupils_follow_the_cursor(self):
         d, v = self.desktop, self.vardo
         ox, oy = v.origin()
-        # Even device pixels are whole logical pixels: at eye level, far right, far left.
-        for sx in (d.width - 2, 0, d.width - 2):
-            with self.subTest(cursor=sx):
-                d.move(sx, oy + SCALE * 80)
-                client = ((sx - ox) // SCALE, 80)
+        # Even device pixels are whole logical pixels: at eye level, far right, far left; then on
+        # the face near the eyes, where a cursor measured in device pixels would aim elsewhere.
+        for sx, sy in ((d.width - 2, oy + SCALE * 80), (0, oy + SCALE * 80),
+                       (ox + SCALE * 40, oy + SCALE * 60), (ox + SCALE * 20, oy + SCALE * 90)):
+            with self.subTest(cursor=(sx, sy)):
+                d.move(sx, sy)
+                client = ((sx - ox) // SCALE, (sy - oy) // SCALE)
                 v.wait_pupils([tuple(SCALE * c for c in h.expected_pupil(eye, client))
                                for eye in (0, 1)])
+
+    @unittest.skipUnless(h.WINE, "Qt places a window on whole logical pixels: at this scale a "
+                         "drag lands within one device pixel of the pointer")
+    def test_drag_keeps_the_grabbed_point_under_the_pointer(self):
+        v = self.vardo
+        x0, y0 = v.origin()
+        # Moves by an odd number of device pixels are half logical pixels.
+        v.drag((SCALE * 47, SCALE * 30), (101, 61))
+        v.wait_origin((x0 + 101, y0 + 61))
+        v.drag((SCALE * 47 + 1, SCALE * 125 + 1), (-250, -199), steps=25)
+        v.wait_origin((x0 - 149, y0 - 138))
+
+    def test_about_window_is_twice_the_size(self):
+        d, v = self.desktop, self.vardo
+        x, y = v.origin()
+        v.drag((SCALE * 47, SCALE * 30), (20 - x, 20 - y))
+        v.wait_origin((20, 20))
+        window = v.open_about(active=True)
+        self.assertEqual(d.geometry(window)[2:],
+                         (SCALE * about.ABOUT_W, SCALE * about.ABOUT_H))
+        shot = about.about_shot(d, window, SCALE)
+        shot.save_png(os.path.join(h.artifact_dir(), "about-scaled.png"))
+        about.check_layout(self, shot, SCALE)
+        # On Windows the link cursor grows with the scale, as the system's own cursors do; X11
+        # cursors do not follow Qt's scale factor.
+        cursor = tuple(SCALE * c for c in about.LINK_CURSOR) if h.WINE else about.LINK_CURSOR
+        bx, by, bw, bh = about.EMAIL_BOX
+        d.move(*v.to_screen(SCALE * (bx + bw // 2), SCALE * (by + bh // 2), window))
+        h.wait_until(lambda: d.cursor_image()[:4] == cursor, message="the link cursor")
 
 
 if __name__ == "__main__":
