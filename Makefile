@@ -26,6 +26,11 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-
 PACKAGES += xfwm4 metacity icewm dbus
 # The benchmark and its smoke run in the tests: an X protocol tracer, and xeyes to compare with.
 PACKAGES += xtrace x11-apps
+# The Wayland desktop tests: headless KWin and GNOME Shell with XWayland, a native Wayland window
+# (weston's demo client), KWin's fake-input protocol and the Wayland client library and scanner
+# for the test's pointer client, and D-Bus from Python for GNOME Shell's RemoteDesktop.
+PACKAGES += kwin-wayland gnome-shell xwayland weston plasma-wayland-protocols libwayland-dev \
+	libwayland-bin python3-dbus
 
 .PHONY: all deps build run test deb clean
 
