@@ -55,7 +55,8 @@ bool KWinPointerSource::start(QString& why) {
         return false;
     }
     kwin = owner.value();
-    // Unique names are ':' and dotted digits; the script's name keeps only the digits.
+    // Unique names are ':' and dotted digits (":1.42"); the script's name has dashes for the
+    // rest ("vardo-pointer-1-42").
     const QString self = bus.baseService();
     pluginName = QStringLiteral("vardo-pointer");
     for (const QChar c : self)
@@ -102,7 +103,8 @@ bool KWinPointerSource::start(QString& why) {
     QEventLoop waiting;
     QTimer::singleShot(firstPositionTimeoutMs, &waiting, &QEventLoop::quit);
     firstPosition = &waiting;
-    waiting.exec();
+    if (!received)
+        waiting.exec();
     firstPosition = nullptr;
     if (!received) {
         why = QStringLiteral("the script sent no position");
