@@ -210,6 +210,35 @@ class KWin(WaylandChecks, unittest.TestCase):
         self.assert_aim(v, self.bare_desktop)
 
 
+class ScaledKWin(h.WaylandDesktop):
+    """KWin at scale 2, letting X11 programs scale themselves: XWayland has twice the pixels
+    of KWin's logical ones."""
+
+    def _kwin(self, env):
+        os.makedirs(env["XDG_CONFIG_HOME"])
+        with open(os.path.join(env["XDG_CONFIG_HOME"], "kwinrc"), "w") as f:
+            f.write("[Xwayland]\nScale=2\n")
+        return super()._kwin(env) + ["--scale", "2"]
+
+
+class KWinAtScale2(unittest.TestCase):
+    compositor = "kwin"
+
+    def test_pupils_follow_the_pointer_in_xwayland_pixels(self):
+        h.vardo_binary()
+        d = ScaledKWin("kwin")
+        self.addCleanup(d.close)
+        self.assertEqual((d.width, d.height), (2 * h.SCREEN_W, 2 * h.SCREEN_H))
+        # Qt left at scale 1, so that the face has the pixels the checks know.
+        v = h.Vardo(d, env={"QT_ENABLE_HIGHDPI_SCALING": "0"})
+        self.addCleanup(v.stop)
+        ox, oy = v.origin()
+        for point in ((h.SCREEN_W - 10, 10), (h.SCREEN_W - 10, h.SCREEN_H - 10)):
+            d.move(*point)
+            client = (2 * point[0] - ox, 2 * point[1] - oy)
+            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+
 class GnomeShell(WaylandChecks, unittest.TestCase):
     compositor = "gnome-shell"
 
