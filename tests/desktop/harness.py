@@ -996,16 +996,16 @@ class WaylandDesktop(Desktop):
         return window
 
     def close(self):
-        if self._remote is not None:
-            try:
+        try:
+            if self._remote is not None:
                 self._remote.Stop()
-            except Exception:
-                pass
-            self._remote = None
-        if self._dbus is not None:
-            self._dbus.close()
-            self._dbus = None
-        Desktop.close(self)
+            if self._dbus is not None:
+                self._dbus.close()
+        except Exception:
+            pass  # the bus may be gone already
+        finally:
+            self._remote = self._dbus = None
+            Desktop.close(self)
 
 
 def make_desktop(name):
