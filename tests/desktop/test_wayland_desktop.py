@@ -174,7 +174,7 @@ class KWin(WaylandChecks, unittest.TestCase):
                 v = self.start_vardo()
                 self.assertEqual(len(self.scripts()), 1)
                 if how == "Exit":
-                    menu, _ = v.open_menu()
+                    v.open_menu()
                     d.key("e")
                     self.assertEqual(v.wait_exit(), 0)
                 else:
@@ -184,7 +184,6 @@ class KWin(WaylandChecks, unittest.TestCase):
                              message=f"KWin to drop the script after {how}")
 
     def test_two_programs_each_get_the_pointer(self):
-        d = self.desktop
         first, second = self.start_vardo(), self.start_vardo()
         self.assertEqual(len(self.scripts()), 2)
         for point in (self.beside_face, self.bare_desktop):
