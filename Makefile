@@ -46,6 +46,11 @@ WINDOWS_PACKAGES += nsis
 ifneq ($(WINDOWS_EXE),)
 PACKAGES += $(WINDOWS_PACKAGES)
 endif
+# The Wayland desktop tests: headless KWin and GNOME Shell with XWayland, a native Wayland window
+# (weston's demo client), KWin's fake-input protocol and the Wayland client library and scanner
+# for the test's pointer client, and D-Bus from Python for GNOME Shell's RemoteDesktop.
+PACKAGES += kwin-wayland gnome-shell xwayland weston plasma-wayland-protocols libwayland-dev \
+	libwayland-bin python3-dbus
 
 .PHONY: all deps build run test deb clean windows windows-deps
 

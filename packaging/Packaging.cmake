@@ -31,6 +31,7 @@ if(UNIX AND NOT APPLE)
     install(FILES "${VARDO_ICON_PNG}"
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/32x32/apps)
     install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vardo RENAME copyright)
+    include(${CMAKE_CURRENT_LIST_DIR}/GnomeShellExtension.cmake)
 endif()
 
 # Debian package: cmake --build BUILD --target package, or make deb.

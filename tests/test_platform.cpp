@@ -1,8 +1,10 @@
 // The link hand-off of X11Platform (ShellExecuteA) against xdg-open: what reaches the program
 // that opens the link, byte for byte, and that nothing on the way reads the target as shell
-// code or as an option.
+// code or as an option. And the mapping of a Wayland compositor's pointer position to the
+// program's screen pixels at the scales a session may use.
 
 #include "platform/qt/X11Platform.h"
+#include "platform/wayland/PointerSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -198,6 +200,43 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         QCOMPARE(recordedArguments(), QList<QByteArray>{target});
         QVERIFY2(!QFileInfo::exists(marker), "a substitution in the target ran");
+    }
+
+    // Compositor point and desktop (its logical pixels), the screens as Qt has them (logical
+    // geometry, X pixels per logical pixel), and the point in the program's screen pixels.
+    void compositorPositionsMapToScreenPixels_data() {
+        using Screens = QList<PointerSource::Screen>;
+        QTest::addColumn<QPoint>("compositor");
+        QTest::addColumn<QRect>("desktop");
+        QTest::addColumn<Screens>("screens");
+        QTest::addColumn<QPoint>("expected");
+        const QRect plain(0, 0, 1024, 768);
+        QTest::newRow("scale 1") << QPoint(300, 384) << plain << Screens{{plain, 1.0}}
+                                 << QPoint(300, 384);
+        // XWayland's pixels are the compositor's; Qt draws at twice the size (QT_SCALE_FACTOR).
+        QTest::newRow("Qt at 2") << QPoint(300, 384) << plain
+                                 << Screens{{QRect(0, 0, 512, 384), 2.0}} << QPoint(150, 192);
+        // The compositor at scale 2 lets X11 programs scale themselves: XWayland has twice
+        // its pixels, and Qt, told so, draws at 2 again.
+        QTest::newRow("X11 programs scale themselves")
+            << QPoint(150, 192) << QRect(0, 0, 512, 384) << Screens{{QRect(0, 0, 512, 384), 2.0}}
+            << QPoint(150, 192);
+        QTest::newRow("X11 programs scale themselves, Qt not")
+            << QPoint(150, 192) << QRect(0, 0, 512, 384) << Screens{{plain, 1.0}}
+            << QPoint(300, 384);
+        // Qt keeps each screen's corner in X pixels and halves only its size.
+        QTest::newRow("second screen, Qt at 2")
+            << QPoint(1500, 100) << QRect(0, 0, 2048, 768)
+            << Screens{{QRect(0, 0, 512, 384), 2.0}, {QRect(1024, 0, 512, 384), 2.0}}
+            << QPoint(1262, 50);
+    }
+
+    void compositorPositionsMapToScreenPixels() {
+        QFETCH(QPoint, compositor);
+        QFETCH(QRect, desktop);
+        QFETCH(QList<PointerSource::Screen>, screens);
+        QFETCH(QPoint, expected);
+        QCOMPARE(PointerSource::toScreen(compositor, desktop, screens), expected);
     }
 };
 

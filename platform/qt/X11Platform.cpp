@@ -63,8 +63,10 @@ void X11Platform::reportLostDisplayOnce() {
 }
 
 std::int32_t X11Platform::GetCursorPos(PointApi& point) {
-    // One QueryPointer round trip, in logical pixels.
-    const QPoint at = QCursor::pos();
+    QPoint at;
+    if (!pointerSource || !pointerSource->position(at))
+        // One QueryPointer round trip, in logical pixels.
+        at = QCursor::pos();
     point.x = at.x();
     point.y = at.y();
     return 1;
@@ -162,7 +164,10 @@ void X11Platform::DoEvents() {
 
 void X11Platform::End() {
     // Stops where it stands: no close or unload handler runs. The server removes the windows
-    // when the connection goes with the process.
+    // when the connection goes with the process; what the compositor runs for the pointer is
+    // ended here.
+    if (pointerSource)
+        pointerSource->release();
     if (xcb_connection_t* c = x11Connection())
         xcb_flush(c);
     std::fflush(nullptr);

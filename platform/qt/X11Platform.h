@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/wayland/PointerSource.h"
+
+#include <memory>
 
 // The platform calls on the desktop, over Qt's xcb platform.
 class X11Platform : public Platform {
@@ -9,6 +12,12 @@ public:
     // whichever library notices it first: Qt's xcb layer, or Xlib (which the toolkit's cursor
     // and font code use) with its own two-line report. Call before the application is made.
     static void reportLostDisplayOnce();
+
+    // Where the pointer comes from on a Wayland desktop (PointerSource::forSession); without
+    // one, and whenever it cannot tell, the X server is asked.
+    void usePointerSource(std::unique_ptr<PointerSource> source) {
+        pointerSource = std::move(source);
+    }
 
     std::int32_t GetCursorPos(PointApi& point) override;
     std::int32_t ScreenToClient(HWND window, PointApi& point) override;
@@ -26,4 +35,7 @@ public:
     void DoEvents() override;
     void End() override;
     int MouseButtons() override;
+
+private:
+    std::unique_ptr<PointerSource> pointerSource;
 };

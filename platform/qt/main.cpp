@@ -1,5 +1,6 @@
 #include "face/Form1.h"
 #include "platform/qt/X11Platform.h"
+#include "platform/wayland/PointerSource.h"
 
 #include <QApplication>
 
@@ -30,7 +31,9 @@ bool x11DisplayReachable() {
 int main(int argc, char* argv[]) {
     if (!x11DisplayReachable())
         return 1;
-    // Also under Wayland: only X11 tells a client where the pointer is over other windows.
+    // Also under Wayland, through XWayland: the face's shape and its place above other windows
+    // are X11's, and X11 tells where the pointer is over X11 windows (over the others the
+    // compositor tells, through the pointer source below).
     qputenv("QT_QPA_PLATFORM", "xcb");
     X11Platform::reportLostDisplayOnce();
 
@@ -41,6 +44,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     X11Platform platform;
+    platform.usePointerSource(PointerSource::forSession());
     Form1 face(platform);
     face.Show();
     return QApplication::exec();

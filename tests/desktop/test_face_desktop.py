@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The face window on a real X server: where it stands, its shape, what it shows, how it
-stacks, what happens to clicks outside the head, and how the program fails without a display."""
+stacks, what happens to clicks outside the head, what it says on a Wayland desktop that does
+not tell where the pointer is, and how the program fails without a display."""
 
 import os
 import subprocess
@@ -112,6 +113,32 @@ class FaceWindow(h.DesktopCase):
         for _ in range(5):
             self.assertEqual(v.pupils(), h.PUPIL_HOME)
             d.events(0.1)
+
+
+@unittest.skipIf(h.WINE, "a Linux program's choice of pointer source")
+class OtherWaylandDesktop(h.DesktopCase):
+    """A Wayland session whose compositor is neither KWin nor GNOME Shell, which do tell where
+    the pointer is (test_wayland_desktop.py): here Xvfb and openbox with WAYLAND_DISPLAY set,
+    and a session bus with neither on it, or none."""
+
+    start_vardo = False
+
+    def test_xwayland_pointer_with_one_line(self):
+        d = self.desktop
+        for bus, says in ((d._session_bus(), "this Wayland desktop does not tell programs"),
+                          ("unix:path=/nonexistent", "no session bus")):
+            with self.subTest(says):
+                v = h.Vardo(d, env={"WAYLAND_DISPLAY": "wayland-vardo-test",
+                                    "DBUS_SESSION_BUS_ADDRESS": bus})
+                self.addCleanup(v.stop)
+                ox, oy = v.origin()
+                d.move(d.width - 1, oy + 80)
+                client = (d.width - 1 - ox, 80)
+                v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+                lines = v.stderr().splitlines()
+                self.assertEqual(len(lines), 1, v.stderr())
+                self.assertIn(says, lines[0])
+                v.stop()
 
 
 @unittest.skipIf(h.WINE, "Wine's own start-up reports a missing display, not the program")

@@ -52,6 +52,8 @@ done
 expected_files="./usr/bin/vardo
 ./usr/share/applications/$app_id.desktop
 ./usr/share/doc/vardo/copyright
+./usr/share/gnome-shell/extensions/vardo@example.org/extension.js
+./usr/share/gnome-shell/extensions/vardo@example.org/metadata.json
 ./usr/share/icons/hicolor/32x32/apps/$app_id.png
 ./usr/share/metainfo/$app_id.metainfo.xml"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)

@@ -1,0 +1,269 @@
+#!/usr/bin/python3
+"""The face on Wayland desktops, under headless KWin and GNOME Shell: the pupils follow the
+pointer that the compositor moves, also over a native Wayland window and the bare desktop,
+where XWayland does not see it; KWin's script goes with the program however it ends; the
+GNOME Shell extension takes over once enabled. (Other Wayland desktops: test_face_desktop.py.)
+
+The checks every desktop shares (shape, frame, window states, stacking, drag, menu, About)
+are in test_window_managers_desktop.py. VARDO_TEST_WM=kwin or gnome-shell runs one
+compositor's class alone.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import time
+import unittest
+
+import harness as h
+
+COMPOSITOR = os.environ.get("VARDO_TEST_WM")
+
+
+class NativeWindow:
+    """weston-eventdemo: a native Wayland window that logs the pointer's motion and buttons
+    over it, in its own pixels."""
+
+    def __init__(self, desktop, width, height):
+        if not shutil.which("weston-eventdemo"):
+            raise AssertionError("weston-eventdemo is missing (make deps installs weston)")
+        self.log = os.path.join(desktop.tmp, f"eventdemo-{time.monotonic_ns()}.log")
+        env = {k: v for k, v in desktop.env().items() if k not in ("DISPLAY", "XAUTHORITY")}
+        with open(self.log, "w") as out:
+            # Line-buffered, so each event is in the log as it happens.
+            self.process = desktop.spawn(
+                ["stdbuf", "-oL", "weston-eventdemo", "--title=Native", f"--width={width}",
+                 f"--height={height}", "--log-motion", "--log-button"],
+                env=env, stdout=out, stderr=subprocess.STDOUT)
+        self.origin = None  # of its surface on the screen, once a motion has shown it
+
+    def events(self, kind):
+        """(x, y) in the window's pixels of each `kind` ("motion" or "button") logged, once the
+        log has stopped growing."""
+        def settled():
+            with open(self.log, errors="replace") as f:
+                lines = [line for line in f if line.startswith(kind + " ")]
+            same = lines == previous[0]
+            previous[0] = lines
+            return same
+
+        previous = [None]
+        h.wait_until(settled, interval=0.15, message="the native window's log to settle")
+        fields = [dict(part.strip().split(": ") for part in line.split(",")[1:])
+                  for line in previous[0]]
+        return [(round(float(f["x"])), round(float(f["y"]))) for f in fields]
+
+    def locate(self, point):
+        """Takes the window's origin from the last motion, logged at screen `point`."""
+        motions = self.events("motion")
+        if motions:
+            self.origin = (point[0] - motions[-1][0], point[1] - motions[-1][1])
+        return self.origin
+
+    def saw(self, kind, point, since):
+        """Whether a `kind` event at screen `point` is logged after the first `since` ones."""
+        local = (point[0] - self.origin[0], point[1] - self.origin[1])
+        return local in self.events(kind)[since:]
+
+
+def bus_name_of(desktop, pid):
+    """The unique bus name of process pid's connection."""
+    bus = ("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus")
+    for name in desktop.dbus_call(*bus, "ListNames"):
+        if name.startswith(":") and desktop.dbus_call(
+                *bus, "GetConnectionUnixProcessID", name, signature="s") == pid:
+            return str(name)
+    raise AssertionError(f"process {pid} is not on the session bus")
+
+
+class WaylandChecks:
+    """The checks on one compositor; the classes below set `compositor`."""
+
+    compositor = None
+
+    @classmethod
+    def setUpClass(cls):
+        h.vardo_binary()
+        cls.desktop = h.make_desktop(cls.compositor)
+        cls.addClassCleanup(cls.desktop.close)
+        # Started on the empty desktop, and large enough that either compositor's placement
+        # puts it under the face and beside it, and leaves the lower right corner bare.
+        cls.native = NativeWindow(cls.desktop, 800, 560)
+        cls.beside_face = (300, 384)
+        cls.bare_desktop = (cls.desktop.width - 10, cls.desktop.height - 10)
+
+        def located():
+            cls.point_at(*cls.beside_face)
+            return cls.native.locate(cls.beside_face)
+
+        h.wait_until(located, timeout=15, message="the native window beside the face")
+
+    def setUp(self):
+        self.desktop.move(0, 0)
+        # Scripts of earlier tests' programs are gone before the next starts.
+        h.wait_until(lambda: not self.scripts(), timeout=3, message="no script in KWin")
+
+    def start_vardo(self):
+        vardo = h.Vardo(self.desktop)
+        self.addCleanup(vardo.stop)
+        self.desktop.wait_xwayland_pointer(vardo.to_screen(47, 60))
+        return vardo
+
+    @classmethod
+    def point_at(cls, x, y):
+        """Moves the pointer to (x, y); True if the native window saw it get there."""
+        # Entering a window is not logged, moving over it is: come from one pixel aside.
+        since = len(cls.native.events("motion"))
+        cls.desktop.move(x - 1, y)
+        cls.desktop.move(x, y)
+        return cls.native.origin is not None and cls.native.saw("motion", (x, y), since)
+
+    def scripts(self):
+        """The scripts KWin has loaded (it puts each on the bus as /ID); none elsewhere."""
+        if self.compositor != "kwin":
+            return []
+        xml = self.desktop.dbus_call("org.kde.KWin", "/", "org.freedesktop.DBus.Introspectable",
+                                     "Introspect")
+        nodes = [line.split('"')[1] for line in xml.splitlines()
+                 if line.strip().startswith("<node name=")]
+        return [node for node in nodes if node.isdigit()]
+
+    def assert_aim(self, vardo, point):
+        ox, oy = vardo.origin()
+        client = (point[0] - ox, point[1] - oy)
+        vardo.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+    def test_pupils_follow_the_pointer_everywhere(self):
+        d, v = self.desktop, self.start_vardo()
+        ox, oy = v.origin()
+        for name, point, native in (("native window", self.beside_face, True),
+                                    ("bare desktop", self.bare_desktop, False)):
+            with self.subTest(name):
+                self.assertEqual(self.point_at(*point), native,
+                                 f"the native window {'missed' if native else 'saw'} it")
+                self.assertNotEqual(d.pointer(), point, "XWayland saw the pointer there")
+                self.assert_aim(v, point)
+        with self.subTest("face"):
+            point = (ox + 47, oy + 60)
+            d.wait_xwayland_pointer(point)
+            self.assert_aim(v, point)
+        self.assertEqual(v.stderr(), "")
+
+    def test_clicks_beside_the_head_do_not_reach_a_native_window(self):
+        # What XWayland 22 does under both compositors: the face's surface takes the pointer
+        # in all its rectangle, the cut-away parts too, and XWayland has no window beneath.
+        d, v = self.desktop, self.start_vardo()
+        corner = v.to_screen(2, 2)
+        d.wait_xwayland_pointer(corner)
+        since = len(self.native.events("button"))
+        d.press(1)
+        d.release(1)
+        self.assertFalse(self.native.saw("button", corner, since),
+                         "the native window got the click")
+        self.assertTrue(v.alive())
+
+
+class KWin(WaylandChecks, unittest.TestCase):
+    compositor = "kwin"
+
+    def test_script_goes_with_the_program_however_it_ends(self):
+        d = self.desktop
+        for how in ("Exit", "SIGTERM", "SIGKILL"):
+            with self.subTest(how):
+                v = self.start_vardo()
+                self.assertEqual(len(self.scripts()), 1)
+                if how == "Exit":
+                    v.open_menu()
+                    d.key("e")
+                    self.assertEqual(v.wait_exit(), 0)
+                else:
+                    v.process.send_signal(getattr(signal, how))
+                    v.wait_exit()
+                h.wait_until(lambda: not self.scripts(), timeout=3,
+                             message=f"KWin to drop the script after {how}")
+
+    def test_two_programs_each_get_the_pointer(self):
+        first, second = self.start_vardo(), self.start_vardo()
+        self.assertEqual(len(self.scripts()), 2)
+        for point in (self.beside_face, self.bare_desktop):
+            self.point_at(*point)
+            self.assert_aim(first, point)
+            self.assert_aim(second, point)
+        # One killed, the other keeps its script and its pointer.
+        first.process.kill()
+        first.wait_exit()
+        h.wait_until(lambda: len(self.scripts()) == 1, timeout=3,
+                     message="KWin to drop the killed program's script")
+        self.point_at(*self.beside_face)
+        self.assert_aim(second, self.beside_face)
+
+    def test_positions_from_others_than_kwin_are_refused(self):
+        d, v = self.desktop, self.start_vardo()
+        self.point_at(*self.bare_desktop)
+        self.assert_aim(v, self.bare_desktop)
+        with self.assertRaisesRegex(Exception, "AccessDenied"):
+            d.dbus_call(bus_name_of(d, v.process.pid), "/org/example/Vardo/Pointer",
+                        "org.example.Vardo.PointerListener", "Moved", 0, 0, 0, 0,
+                        d.width, d.height, signature="iiiiii")
+        self.assert_aim(v, self.bare_desktop)
+
+
+class ScaledKWin(h.WaylandDesktop):
+    """KWin at scale 2, letting X11 programs scale themselves: XWayland has twice the pixels
+    of KWin's logical ones."""
+
+    def _kwin(self, env):
+        os.makedirs(env["XDG_CONFIG_HOME"])
+        with open(os.path.join(env["XDG_CONFIG_HOME"], "kwinrc"), "w") as f:
+            f.write("[Xwayland]\nScale=2\n")
+        return super()._kwin(env) + ["--scale", "2"]
+
+
+class KWinAtScale2(unittest.TestCase):
+    compositor = "kwin"
+
+    def test_pupils_follow_the_pointer_in_xwayland_pixels(self):
+        h.vardo_binary()
+        d = ScaledKWin("kwin")
+        self.addCleanup(d.close)
+        self.assertEqual((d.width, d.height), (2 * h.SCREEN_W, 2 * h.SCREEN_H))
+        # Qt left at scale 1, so that the face has the pixels the checks know.
+        v = h.Vardo(d, env={"QT_ENABLE_HIGHDPI_SCALING": "0"})
+        self.addCleanup(v.stop)
+        ox, oy = v.origin()
+        for point in ((h.SCREEN_W - 10, 10), (h.SCREEN_W - 10, h.SCREEN_H - 10)):
+            d.move(*point)
+            client = (2 * point[0] - ox, 2 * point[1] - oy)
+            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+
+
+class GnomeShell(WaylandChecks, unittest.TestCase):
+    compositor = "gnome-shell"
+
+    def extension(self, method):
+        self.desktop.dbus_call("org.gnome.Shell", "/org/gnome/Shell",
+                               "org.gnome.Shell.Extensions", method, h.EXTENSION_UUID,
+                               signature="s")
+
+    def test_extension_enabled_while_the_program_runs(self):
+        self.extension("DisableExtension")
+        self.addCleanup(self.extension, "EnableExtension")
+        v = self.start_vardo()
+        lines = v.stderr().splitlines()
+        self.assertEqual(len(lines), 1, v.stderr())
+        self.assertIn(f'enable it with "gnome-extensions enable {h.EXTENSION_UUID}"', lines[0])
+        self.extension("EnableExtension")
+        self.point_at(*self.beside_face)
+        self.assert_aim(v, self.beside_face)
+        self.assertEqual(len(v.stderr().splitlines()), 1, v.stderr())
+
+
+if COMPOSITOR:
+    for _name in [n for n, c in dict(globals()).items()
+                  if getattr(c, "compositor", COMPOSITOR) != COMPOSITOR]:
+        del globals()[_name]
+
+
+if __name__ == "__main__":
+    h.main()
