@@ -87,10 +87,19 @@ def make_wine_prefix(path):
     env.pop("DISPLAY", None)
     subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=300,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # wineboot returns while the prefix is still being set up; a program started meanwhile
+    # may fail to start at all (status 127, seen once in CI).
+    subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
     for value, program in (("Browsers", "xdg-open"), ("Mailers", "xdg-email")):
-        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", value,
-                        "/d", program, "/f"], env=env, check=True, timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for attempt in range(3):
+            done = subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\WineBrowser",
+                                   "/v", value, "/d", program, "/f"], env=env, timeout=120,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if done.returncode == 0:
+                break
+            subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+        else:
+            done.check_returncode()
     subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
 
 
