@@ -318,6 +318,17 @@ void Form::Native::paint() {
 }
 
 // at in device pixels.
+void Form::Native::adopt(Windowless& control) {
+    windowless.push_back(&control);
+}
+
+void Form::Native::release(Windowless& control) {
+    windowless.erase(std::remove(windowless.begin(), windowless.end(), &control), windowless.end());
+    if (pressed == &control)
+        pressed = nullptr;
+    invalidate(toDevice(control.box()));
+}
+
 Windowless* Form::Native::hit(POINT at) const {
     for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
         if (contains(toDevice((*control)->box()), at))

@@ -88,15 +88,11 @@ Image::Image(Form& form, const char* picture, int left, int top)
     : Control(form)
     , native_(
           std::make_unique<Native>(*this, form.native(), Resources::picture(picture), left, top)) {
-    form.native().windowless.push_back(native_.get());
+    form.native().adopt(*native_);
 }
 
 Image::~Image() {
-    auto& controls = native_->form.windowless;
-    controls.erase(std::remove(controls.begin(), controls.end(), native_.get()), controls.end());
-    if (native_->form.pressed == native_.get())
-        native_->form.pressed = nullptr;
-    native_->form.invalidate(native_->form.toDevice(native_->box()));
+    native_->form.release(*native_);
 }
 
 float Image::Left() const {

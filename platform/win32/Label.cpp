@@ -6,7 +6,6 @@
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
 
-#include <algorithm>
 
 Label::Native::Native(Label& control, Form::Native& form, const std::string& caption,
                       const RECT& box)
@@ -54,15 +53,11 @@ Label::Label(Form& form, const std::string& caption, int left, int top, int widt
     : Control(form)
     , native_(std::make_unique<Native>(*this, form.native(), caption,
                                        RECT{left, top, left + width, top + height})) {
-    form.native().windowless.push_back(native_.get());
+    form.native().adopt(*native_);
 }
 
 Label::~Label() {
-    auto& controls = native_->form.windowless;
-    controls.erase(std::remove(controls.begin(), controls.end(), native_.get()), controls.end());
-    if (native_->form.pressed == native_.get())
-        native_->form.pressed = nullptr;
-    native_->form.invalidate(native_->form.toDevice(native_->logicalBox));
+    native_->form.release(*native_);
 }
 
 std::string Label::Caption() const {

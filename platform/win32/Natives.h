@@ -83,6 +83,10 @@ struct Form::Native {
     std::unique_ptr<Canvas> canvas;
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // A windowless control joins the form in front of those made before it, and leaves it
+    // repainting where it stood and letting go of the mouse if it had it.
+    void adopt(Windowless& control);
+    void release(Windowless& control);
 
 private:
     void paint();
