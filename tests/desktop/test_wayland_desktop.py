@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The face on Wayland desktops, under headless KWin and GNOME Shell: the pupils follow the
 pointer that the compositor moves, also over a native Wayland window and the bare desktop,
-where XWayland does not see it; KWin's script goes with the program however it ends; the
+where XWayland does not see it; KWin's script goes with the program however it ends (a killed
+program's at the next move of the pointer); the
 GNOME Shell extension takes over once enabled. (Other Wayland desktops: test_face_desktop.py.)
 
 The checks every desktop shares (shape, frame, window states, stacking, drag, menu, About)
@@ -102,7 +103,7 @@ class WaylandChecks:
     def setUp(self):
         self.desktop.move(0, 0)
         # Scripts of earlier tests' programs are gone before the next starts.
-        h.wait_until(lambda: not self.scripts(), timeout=3, message="no script in KWin")
+        self.wait_scripts(0, "no script in KWin")
 
     def start_vardo(self):
         vardo = h.Vardo(self.desktop)
@@ -128,6 +129,18 @@ class WaylandChecks:
         nodes = [line.split('"')[1] for line in xml.splitlines()
                  if line.strip().startswith("<node name=")]
         return [node for node in nodes if node.isdigit()]
+
+    def wait_scripts(self, count, message):
+        """Waits for KWin to hold `count` scripts. A script whose program was killed goes at
+        the next move of the pointer, so the pointer keeps moving meanwhile."""
+        nudge = [0]
+
+        def held():
+            nudge[0] ^= 1
+            self.desktop.move(nudge[0], 0)
+            return len(self.scripts()) == count
+
+        h.wait_until(held, timeout=3, interval=0.2, message=message)
 
     def assert_aim(self, vardo, point):
         ox, oy = vardo.origin()
@@ -180,8 +193,7 @@ class KWin(WaylandChecks, unittest.TestCase):
                 else:
                     v.process.send_signal(getattr(signal, how))
                     v.wait_exit()
-                h.wait_until(lambda: not self.scripts(), timeout=3,
-                             message=f"KWin to drop the script after {how}")
+                self.wait_scripts(0, f"KWin to drop the script after {how}")
 
     def test_two_programs_each_get_the_pointer(self):
         first, second = self.start_vardo(), self.start_vardo()
@@ -193,8 +205,7 @@ class KWin(WaylandChecks, unittest.TestCase):
         # One killed, the other keeps its script and its pointer.
         first.process.kill()
         first.wait_exit()
-        h.wait_until(lambda: len(self.scripts()) == 1, timeout=3,
-                     message="KWin to drop the killed program's script")
+        self.wait_scripts(1, "KWin to drop the killed program's script")
         self.point_at(*self.beside_face)
         self.assert_aim(second, self.beside_face)
 
