@@ -1,6 +1,6 @@
 """Pieces shared by the reliability tests (faults, bad input, the soak, the memcheck session).
 
-On top of harness.py: a recording link handler reached through the real xdg-open, the
+On top of the harness: a recording link handler reached through the real xdg-open, the
 process's children and memory from /proc, checks of the face's shape, window states and aim,
 a desktop whose window manager starts late or is restarted, and a desktop whose screen can be
 resized (Xephyr nested in a hidden Xvfb, since Xvfb's own screen has one fixed size).
