@@ -89,34 +89,39 @@ class Desktop:
         env.update(extra)
         return env
 
-    def _start_server(self):
+    def _start_x(self, argv, env=None, timeout=10):
+        """Starts an X server (argv, less the options every one gets), a child of this desktop,
+        and returns its display name once it reports the number it picked."""
         read_end, write_end = os.pipe()
         try:
             server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end)] + self._screen_arguments() +
-                ["-nolisten", "tcp", "-noreset", "+extension", "XFIXES", "+extension", "SHAPE"],
+                argv + ["-displayfd", str(write_end), "-nolisten", "tcp", "-noreset"],
                 pass_fds=(write_end,), preexec_fn=_die_with_parent, stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
             self.processes.append(server)
             os.close(write_end)
             write_end = None
             number = b""
-            deadline = time.monotonic() + 10
+            deadline = time.monotonic() + timeout
             while not number.endswith(b"\n"):
                 remaining = deadline - time.monotonic()
                 if remaining <= 0 or server.poll() is not None:
-                    raise RuntimeError("Xvfb did not report a display number")
+                    raise RuntimeError(f"{argv[0]} did not report a display number")
                 ready, _, _ = select.select([read_end], [], [], remaining)
                 if ready:
                     chunk = os.read(read_end, 64)
                     if not chunk:
-                        raise RuntimeError("Xvfb closed its display pipe")
+                        raise RuntimeError(f"{argv[0]} closed its display pipe")
                     number += chunk
         finally:
             os.close(read_end)
             if write_end is not None:
                 os.close(write_end)
-        self.display_name = ":" + number.decode().strip()
+        return ":" + number.decode().strip()
+
+    def _start_server(self):
+        self.display_name = self._start_x(
+            ["Xvfb"] + self._screen_arguments() + ["+extension", "XFIXES", "+extension", "SHAPE"])
         self.d = xdisplay.Display(self.display_name)
         self.root = self.d.screen().root
         # With several monitors the root spans them all.
