@@ -11,14 +11,9 @@ Timer::Timer(Form& form, int interval)
 
 Timer::~Timer() = default;
 
-int Timer::Interval() const {
-    return native_->interval;
-}
-
-void Timer::setInterval(int milliseconds) {
-    native_->interval = milliseconds;
-    if (milliseconds > 0)
-        native_->timer.start(milliseconds);
+void Timer::applyInterval() {
+    if (interval_ > 0)
+        native_->timer.start(interval_);
     else
         native_->timer.stop();
 }

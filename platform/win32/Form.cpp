@@ -107,8 +107,7 @@ HRGN enlarged(HRGN region, int dpi) {
 } // namespace
 
 Form::Native::Native(Form& owner)
-    : owner(owner)
-    , backColor(GetSysColor(COLOR_BTNFACE)) {}
+    : owner(owner) {}
 
 Form::Native::~Native() {
     if (hwnd) {
@@ -131,8 +130,8 @@ Form::Native* Form::Native::of(HWND window) {
 void Form::Native::create() {
     dpi = Dpi::system();
     const RECT outer = outerRect(dpi);
-    CreateWindowExW(exStyleFor(showInTaskbar), MAKEINTATOM(formClassAtom()),
-                    Text::wide(caption).c_str(), styleFor(borderStyle), 0, 0,
+    CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
+                    Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
                     outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                     GetModuleHandleW(nullptr), this);
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
@@ -154,8 +153,9 @@ RECT Form::Native::toDevice(const RECT& logical) const {
 }
 
 RECT Form::Native::outerRect(int atDpi) const {
-    const RECT client = Dpi::toDevice(RECT{0, 0, clientWidth, clientHeight}, atDpi);
-    RECT outer = Dpi::outerRect(client, styleFor(borderStyle), exStyleFor(showInTaskbar), atDpi);
+    const RECT client = Dpi::toDevice(RECT{0, 0, owner.clientWidth_, owner.clientHeight_}, atDpi);
+    RECT outer = Dpi::outerRect(client, styleFor(owner.borderStyle_),
+                                exStyleFor(owner.showInTaskbar_), atDpi);
     OffsetRect(&outer, -outer.left, -outer.top);
     return outer;
 }
@@ -289,8 +289,9 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         owner.Form_QueryUnload();
         return 0;
     case unloadMessage:
-        // The form goes, and this native with it: nothing after this line may touch either.
-        delete &owner;
+        // Unloaded's handler may delete the form, and this native with it: nothing after this
+        // line may touch either.
+        owner.finishUnload();
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -300,11 +301,11 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void Form::Native::paint() {
     PAINTSTRUCT ps;
     HDC target = BeginPaint(hwnd, &ps);
-    const RECT client = toDevice(RECT{0, 0, clientWidth, clientHeight});
+    const RECT client = toDevice(RECT{0, 0, owner.clientWidth_, owner.clientHeight_});
     if (!canvas || canvas->width() != client.right || canvas->height() != client.bottom)
         canvas = std::make_unique<Canvas>(client.right, client.bottom);
     const RECT& area = ps.rcPaint;
-    canvas->fill(area, backColor);
+    canvas->fill(area, owner.backColor_);
     for (Windowless* control : windowless) {
         RECT overlap;
         const RECT bounds = toDevice(control->box());
@@ -392,9 +393,9 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
 void Form::Native::command(int id) {
     CommandButton* button = nullptr;
     if (id == IDOK)
-        button = defaultButton;
+        button = owner.defaultButton_;
     else if (id == IDCANCEL)
-        button = cancelButton;
+        button = owner.cancelButton_;
     for (CommandButton::Native* native : buttons) {
         if (native->id == id)
             button = &native->control;
@@ -414,43 +415,35 @@ void Form::Native::focusButton() {
 
 Form::Form(Platform& platform)
     : platform_(platform)
-    , native_(std::make_unique<Native>(*this)) {}
+    , native_(std::make_unique<Native>(*this))
+    , backColor_(GetSysColor(COLOR_BTNFACE)) {}
 
 Form::~Form() {
-    while (!controls_.empty())
-        controls_.pop_back();
+    destroyControls();
 }
 
 HWND Form::hWnd() const {
     return native_->hwnd;
 }
 
-void Form::Load() {
-    if (native_->loaded)
-        return;
-    native_->loaded = true;
+void Form::loadWindow() {
     native_->create();
-    Form_Load();
 }
 
-bool Form::isLoaded() const {
-    return native_->loaded;
-}
-
-void Form::Show() {
-    Load();
+void Form::showWindow(bool first) {
     Native& native = *native_;
-    if (!native.shown) {
-        native.shown = true;
+    if (first) {
         RECT outer;
         GetWindowRect(native.hwnd, &outer);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
         const RECT& screen = monitor.rcMonitor;
-        const int x = screen.left + (screen.right - screen.left - (outer.right - outer.left)) / 2;
-        const int y = screen.top + (screen.bottom - screen.top - (outer.bottom - outer.top)) / 2;
-        SetWindowPos(native.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const PointApi corner = centredOn({screen.left, screen.top}, screen.right - screen.left,
+                                          screen.bottom - screen.top, outer.right - outer.left,
+                                          outer.bottom - outer.top);
+        SetWindowPos(native.hwnd, nullptr, corner.x, corner.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     } else if (underWine() && GetForegroundWindow() != native.hwnd) {
         // Wine 8 activates a window that is already on the screen only in its own books and
         // asks the X window manager for nothing; a window mapped anew is given the focus.
@@ -460,16 +453,15 @@ void Form::Show() {
     SetForegroundWindow(native.hwnd);
 }
 
-void Form::Unload() {
-    Native& native = *native_;
-    if (native.unloading)
-        return;
-    native.unloading = true;
-    if (native.hwnd) {
-        ShowWindow(native.hwnd, SW_HIDE);
-        PostMessageW(native.hwnd, unloadMessage, 0, 0);
-    }
-    Unloaded();
+void Form::hideWindow() {
+    if (native_->hwnd)
+        ShowWindow(native_->hwnd, SW_HIDE);
+}
+
+// Posted to the form's own window: it goes with the form, and the message with it.
+void Form::finishUnloadLater() {
+    if (native_->hwnd)
+        PostMessageW(native_->hwnd, unloadMessage, 0, 0);
 }
 
 // Left and Top are logical: the window's device position over its scale. Only differences
@@ -503,62 +495,23 @@ void Form::setTop(float top) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-const std::string& Form::Caption() const {
-    return native_->caption;
-}
-
-void Form::setCaption(const std::string& caption) {
-    native_->caption = caption;
+void Form::applyCaption() {
     if (native_->hwnd)
-        SetWindowTextW(native_->hwnd, Text::wide(caption).c_str());
+        SetWindowTextW(native_->hwnd, Text::wide(caption_).c_str());
 }
 
-BorderStyle Form::borderStyle() const {
-    return native_->borderStyle;
-}
+// The frame and the size are the window's from Load on.
+void Form::applyBorderStyle() {}
 
-void Form::setBorderStyle(BorderStyle style) {
-    native_->borderStyle = style;
-}
+void Form::applyClientSize() {}
 
-bool Form::ShowInTaskbar() const {
-    return native_->showInTaskbar;
-}
-
-void Form::setShowInTaskbar(bool show) {
-    native_->showInTaskbar = show;
-}
-
-int Form::ClientWidth() const {
-    return native_->clientWidth;
-}
-
-int Form::ClientHeight() const {
-    return native_->clientHeight;
-}
-
-void Form::setClientSize(int width, int height) {
-    native_->clientWidth = width;
-    native_->clientHeight = height;
-}
-
-PointApi Form::clientOffset() const {
-    return native_->clientOffset;
-}
-
-void Form::setClientOffset(PointApi offset) {
-    native_->clientOffset = offset;
-}
-
-std::uint32_t Form::BackColor() const {
-    return native_->backColor;
-}
-
-void Form::setBackColor(std::uint32_t colour) {
-    native_->backColor = colour;
+void Form::applyBackColor() {
     if (native_->hwnd)
         InvalidateRect(native_->hwnd, nullptr, FALSE);
 }
+
+// The dialog manager sends Enter and Esc as IDOK and IDCANCEL (Native::command).
+void Form::applyButtonKeys() {}
 
 void Form::setIcon(const char* resource) {
     native_->icon = resource;

@@ -24,6 +24,7 @@ add_executable(vardo WIN32
     ${VARDO_WIN32_DIR}/Image.cpp
     ${VARDO_WIN32_DIR}/Label.cpp
     ${VARDO_WIN32_DIR}/Menu.cpp
+    ${VARDO_WIN32_DIR}/MenuEntry.cpp
     ${VARDO_WIN32_DIR}/Resources.cpp
     ${VARDO_WIN32_DIR}/Text.cpp
     ${VARDO_WIN32_DIR}/Timer.cpp
