@@ -60,8 +60,8 @@ void Form1::Form_Load() {
     const HRGN region = platform().CreatePolygonRgn(Outline.data(), 50, 0);
     platform().SetWindowRgn(window, region, true);
     const bool topmost = mAlwaysOnTop->Checked() != vbFalse;
-    platform().SetWindowPos(hWnd(), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                            SWP_NOSIZE | SWP_NOMOVE);
+    platform().SetWindowPos(hWnd(), topmost ? WinApi::HWND_TOPMOST : WinApi::HWND_NOTOPMOST, 0, 0,
+                            0, 0, WinApi::SWP_NOSIZE | WinApi::SWP_NOMOVE);
     EyeL = {28, 80, 2, 1};
     EyeR = {63, 80, 2, 1};
 }
@@ -140,8 +140,8 @@ void Form1::Image1_MouseUp(int Button, int, float, float) {
 void Form1::mAlwaysOnTop_Click() {
     mAlwaysOnTop->setChecked(static_cast<VbBoolean>(~mAlwaysOnTop->Checked()));
     const bool topmost = mAlwaysOnTop->Checked() != vbFalse;
-    platform().SetWindowPos(hWnd(), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                            SWP_NOSIZE | SWP_NOMOVE);
+    platform().SetWindowPos(hWnd(), topmost ? WinApi::HWND_TOPMOST : WinApi::HWND_NOTOPMOST, 0, 0,
+                            0, 0, WinApi::SWP_NOSIZE | WinApi::SWP_NOMOVE);
 }
 
 // An About window that was unloaded is not shown again: a new one is made.

@@ -1,8 +1,8 @@
 #include "about/Form2.h"
 #include "face/Form1.h"
-#include "platform/RecordingPlatform.h"
 #include "platform/qt/LinkCursor.h"
 #include "platform/qt/Natives.h"
+#include "tests/support/RecordingPlatform.h"
 
 #include <QFile>
 #include <QFontMetrics>
@@ -155,7 +155,7 @@ private Q_SLOTS:
         Form2& about = openAbout();
         QCOMPARE(platform.windowPositions.size(), std::size_t{1});
         QCOMPARE(platform.windowPositions[0].window, about.hWnd());
-        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_TOPMOST);
+        QCOMPARE(platform.windowPositions[0].insertAfter, WinApi::HWND_TOPMOST);
         QCOMPARE(platform.windowPositions[0].flags, 3u);
         about.Command1_Click();
         // Unchecked on the face: the next About window loads outside the band, and later
@@ -164,7 +164,7 @@ private Q_SLOTS:
         platform.clear();
         face->mAbout_Click();
         QCOMPARE(platform.windowPositions.size(), std::size_t{1});
-        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_NOTOPMOST);
+        QCOMPARE(platform.windowPositions[0].insertAfter, WinApi::HWND_NOTOPMOST);
         face->mAlwaysOnTop_Click();
         QCOMPARE(platform.windowPositions.back().window, face->hWnd());
     }

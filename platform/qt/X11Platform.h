@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <memory>
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// What each form and control of the Win32 run-time is made of. The platform headers come
-// before <windows.h>: some of their names are macros there.
+// What each form and control of the Win32 run-time is made of.
 
 #include "platform/CommandButton.h"
 #include "platform/Form.h"
