@@ -20,6 +20,8 @@ add_executable(vardo WIN32
     ${VARDO_WIN32_DIR}/CommandButton.cpp
     ${VARDO_WIN32_DIR}/Dpi.cpp
     ${VARDO_WIN32_DIR}/Form.cpp
+    ${VARDO_WIN32_DIR}/FormInput.cpp
+    ${VARDO_WIN32_DIR}/FormPaint.cpp
     ${VARDO_WIN32_DIR}/GdiFont.cpp
     ${VARDO_WIN32_DIR}/Image.cpp
     ${VARDO_WIN32_DIR}/Label.cpp
