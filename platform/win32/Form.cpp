@@ -6,8 +6,6 @@
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
 
-#include <cmath>
-
 namespace {
 
 const wchar_t* const formClass = L"VardoForm";
@@ -308,8 +306,7 @@ float Form::Left() const {
 void Form::setLeft(float left) {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    const double device = static_cast<double>(left) * native_->dpi / Dpi::standard;
-    SetWindowPos(native_->hwnd, nullptr, static_cast<int>(std::nearbyint(device)), outer.top, 0, 0,
+    SetWindowPos(native_->hwnd, nullptr, Dpi::nearestDevice(left, native_->dpi), outer.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -322,8 +319,7 @@ float Form::Top() const {
 void Form::setTop(float top) {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    const double device = static_cast<double>(top) * native_->dpi / Dpi::standard;
-    SetWindowPos(native_->hwnd, nullptr, outer.left, static_cast<int>(std::nearbyint(device)), 0, 0,
+    SetWindowPos(native_->hwnd, nullptr, outer.left, Dpi::nearestDevice(top, native_->dpi), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

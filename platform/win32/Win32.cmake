@@ -28,6 +28,7 @@ add_executable(vardo WIN32
     ${VARDO_WIN32_DIR}/Menu.cpp
     ${VARDO_WIN32_DIR}/MenuEntry.cpp
     ${VARDO_WIN32_DIR}/Resources.cpp
+    ${VARDO_WIN32_DIR}/Scale.cpp
     ${VARDO_WIN32_DIR}/Text.cpp
     ${VARDO_WIN32_DIR}/Timer.cpp
     ${VARDO_WIN32_DIR}/Win32Platform.cpp
