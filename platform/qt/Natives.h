@@ -14,12 +14,13 @@
 #include "platform/qt/ImageWidget.h"
 #include "platform/qt/LabelWidget.h"
 #include "platform/qt/MenuWidget.h"
+#include "platform/qt/RestGate.h"
 
 #include <QAction>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -45,7 +46,11 @@ struct Image::Native {
 };
 
 struct Timer::Native {
-    QTimer timer;
+    explicit Native(std::function<void()> tick)
+        : gate(std::move(tick)) {}
+
+    // Leaves out the ticks that would find the pointer where the last one did.
+    RestGate gate;
 };
 
 struct Label::Native {

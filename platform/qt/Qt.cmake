@@ -11,6 +11,7 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets DBus Test)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+pkg_check_modules(XCB_XINPUT REQUIRED IMPORTED_TARGET xcb-xinput)
 
 add_library(vardolib STATIC
     ${VARDO_LOGIC_SOURCES}
@@ -30,13 +31,16 @@ add_library(vardolib STATIC
     ${VARDO_QT_DIR}/QtColour.cpp
     ${VARDO_QT_DIR}/QtFont.cpp
     ${VARDO_QT_DIR}/QtHandles.cpp
+    ${VARDO_QT_DIR}/RawMotionWatch.cpp
     ${VARDO_QT_DIR}/Resources.cpp
+    ${VARDO_QT_DIR}/RestGate.cpp
     ${VARDO_QT_DIR}/Timer.cpp
     ${VARDO_QT_DIR}/X11Platform.cpp
     ${VARDO_QT_DIR}/X11Window.cpp
 )
 target_include_directories(vardolib PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(vardolib PUBLIC Qt6::Widgets PkgConfig::XCB PkgConfig::X11)
+target_link_libraries(vardolib PUBLIC Qt6::Widgets PkgConfig::XCB PkgConfig::XCB_XINPUT
+    PkgConfig::X11)
 target_compile_definitions(vardolib PUBLIC VARDO_VERSION="${PROJECT_VERSION}"
     QT_NO_CAST_FROM_ASCII)
 if(VARDO_SANITIZE)

@@ -4,16 +4,12 @@
 
 Timer::Timer(Form& form, int interval)
     : Control(form)
-    , native_(std::make_unique<Native>()) {
-    QObject::connect(&native_->timer, &QTimer::timeout, [this] { Tick(); });
+    , native_(std::make_unique<Native>([this] { Tick(); })) {
     setInterval(interval);
 }
 
 Timer::~Timer() = default;
 
 void Timer::applyInterval() {
-    if (interval_ > 0)
-        native_->timer.start(interval_);
-    else
-        native_->timer.stop();
+    native_->gate.setInterval(interval_);
 }
