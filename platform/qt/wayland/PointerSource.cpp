@@ -1,7 +1,7 @@
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
-#include "platform/wayland/GnomeShellPointerSource.h"
-#include "platform/wayland/KWinPointerSource.h"
+#include "platform/qt/wayland/GnomeShellPointerSource.h"
+#include "platform/qt/wayland/KWinPointerSource.h"
 
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>

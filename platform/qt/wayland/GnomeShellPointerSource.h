@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QDBusConnection>
 #include <QDeadlineTimer>
@@ -60,14 +60,14 @@ private:
     QDBusConnection bus;
     // Set from the first failure until the extension answers again: one line per outage.
     bool failing = false;
-    // The extension has sent a position since it last agreed to push; the last one.
-    bool pushed = false;
-    QPoint pushedAt;
-    QRect pushedStage;
     // Until the extension has answered once: the first line says why it does not, not that
     // it stopped.
     bool answered = false;
     // When the first look's line is due, if the extension has not answered by then; forever
     // when no line is due.
     QDeadlineTimer firstLookDue{QDeadlineTimer::Forever};
+    // The extension has sent a position since it last agreed to push; the last one.
+    bool pushed = false;
+    QPoint pushedAt;
+    QRect pushedStage;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>

@@ -1,4 +1,4 @@
-#include "platform/wayland/KWinPointerSource.h"
+#include "platform/qt/wayland/KWinPointerSource.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "platform/wayland/GnomeShellPointerSource.h"
+#include "platform/qt/wayland/GnomeShellPointerSource.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
