@@ -471,6 +471,10 @@ def trace_run(desktop, procs, program, args, workdir, index):
         time.sleep(1.0)
         t_idle = time.monotonic()
         time.sleep(args.trace_phase)
+        t_idle_end = time.monotonic()
+        # xtrace stamps requests to the millisecond: those of the first move must not fall
+        # into the still phase.
+        time.sleep(0.05)
         t_move = time.monotonic()
         desktop.move_in_circle(args.trace_phase, args.rate)
         t_end = time.monotonic()
@@ -481,14 +485,14 @@ def trace_run(desktop, procs, program, args, workdir, index):
         time.sleep(0.2)
         procs.stop(tracer)
     requests, replies = parse_trace(path)
-    idle = summarise_ticks(ticks_between(requests, replies, t_idle, t_move))
+    idle = summarise_ticks(ticks_between(requests, replies, t_idle, t_idle_end))
     # The first tick of the moving phase compares against the parked pointer.
     working = summarise_ticks(ticks_between(requests, replies, t_move, t_end), PARK)
     def per_second(t0, t1):
         return sum(1 for r in requests if t0 <= r["t"] < t1) / (t1 - t0)
 
     return {"box": box, "idle": idle, "working": working,
-            "idle_requests_per_s": per_second(t_idle, t_move),
+            "idle_requests_per_s": per_second(t_idle, t_idle_end),
             "moving_requests_per_s": per_second(t_move, t_end)}
 
 
