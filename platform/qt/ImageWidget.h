@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 class Image;
@@ -19,6 +20,12 @@ public:
     // Moves to position (client pixels) and repaints what the move changed.
     void moveTo(QPoint position);
 
+    // A pop-up menu has had the pointer, and with it the release of a left press that an image
+    // took before it opened. leftUp: the left button went up while the menu was open, or is up
+    // now. Then that image has its MouseUp now, at the pointer; else it takes the pointer back,
+    // so that the release still comes to it wherever it happens and the drag goes on until then.
+    static void menuClosed(bool leftUp);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -27,7 +34,11 @@ protected:
 
 private:
     static bool repaintDirectly(QWidget& form, QRect a, QRect b);
-    QPointF localPosition(const QMouseEvent& event) const;
+    QPointF localPosition(QPointF global) const;
+    void raiseLeftUp(QPointF global, Qt::KeyboardModifiers modifiers);
+
+    // The image that took the left press and has not had its release yet.
+    static QPointer<ImageWidget> leftPressed_;
 
     Image& control_;
     QImage picture_;

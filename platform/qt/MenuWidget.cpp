@@ -8,8 +8,16 @@ MenuWidget::MenuWidget(Menu& control, const QString& title, QWidget* parent)
     : QMenu(title, parent)
     , control_(control) {}
 
+bool MenuWidget::popUp(QPoint position) {
+    leftReleased_ = false;
+    exec(position);
+    return leftReleased_;
+}
+
 void MenuWidget::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
+        leftReleased_ = true;
         control_.LeftButtonReleased();
+    }
     QMenu::mouseReleaseEvent(event);
 }

@@ -12,9 +12,14 @@ class MenuWidget : public QMenu {
 public:
     MenuWidget(Menu& control, const QString& title, QWidget* parent);
 
+    // Shows the menu with its corner at position (screen pixels) and returns once it has
+    // closed: true if the left button went up meanwhile.
+    bool popUp(QPoint position);
+
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     Menu& control_;
+    bool leftReleased_ = false;
 };

@@ -155,7 +155,8 @@ std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char
 }
 
 void X11Platform::PopupMenu(HWND, Menu& menu) {
-    menu.native().menu.exec(QCursor::pos());
+    const bool leftReleased = menu.native().menu.popUp(QCursor::pos());
+    ImageWidget::menuClosed(leftReleased || !(MouseButtons() & vbLeftButton));
 }
 
 void X11Platform::DoEvents() {

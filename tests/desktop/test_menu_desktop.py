@@ -96,6 +96,35 @@ class Menu(h.DesktopCase):
         # And a plain move of the pointer no longer drags the face.
         self.assertEqual(v.origin(), (ox, oy))
 
+    # Esc closes the menu while the left button is still held: the drag goes on until the
+    # release, which comes after the menu has gone and ends it wherever it lands, on the face
+    # or far from where the face stood.
+    def test_menu_closed_with_escape_during_a_drag(self):
+        d, v = self.desktop, self.vardo
+        for far in (False, True):
+            with self.subTest(released_far_away=far):
+                sx, sy = v.to_screen(47, 30)
+                d.move(sx, sy)
+                d.press(1)
+                d.move(sx + 5, sy + 3)
+                before = d.override_redirect_windows()
+                d.press(3)
+                menu, _ = v.menu(before)
+                d.release(3)
+                d.key("Escape")
+                v.wait_menu_closed(menu)
+                end = (sx - 400, sy + 10) if far else (sx + 6, sy + 4)
+                d.move(*end)
+                d.release(1)
+                # The grabbed point of the face stays under the pointer.
+                v.wait_origin((end[0] - 47, end[1] - 30))
+                ox, oy = v.origin()
+                for px in (0, d.width - 1):
+                    d.move(px, oy + 80)
+                    client = (px - ox, 80)
+                    v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+                self.assertEqual(v.origin(), (ox, oy))
+
     # The click that closes the menu holds the left button down as the menu returns, and its
     # release goes to the desktop: the drag must end all the same, or the eyes freeze.
     def test_menu_closed_by_a_click_elsewhere_during_a_drag(self):
