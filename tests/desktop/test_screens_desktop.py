@@ -1,14 +1,18 @@
 #!/usr/bin/python3
 """The face on other screens than one plain monitor: two monitors side by side (the primary one
-on the left, then on the right), and twice the size (Qt's scale factor 2, or 192 dots per inch
-for vardo.exe under Wine)."""
+on the left, then on the right), the second of two X screens, and twice the size (Qt's scale
+factor 2, or 192 dots per inch for vardo.exe under Wine)."""
 
 import os
 import re
+import shutil
+import subprocess
 import unittest
 
 import harness as h
 import test_about_desktop as about
+import test_window_managers_desktop as window_managers
+from Xlib import Xatom
 
 # Qt's own account of the screens it found (logging category qt.qpa.screen).
 SCREEN_LOG = {"QT_LOGGING_RULES": "qt.qpa.screen=true"}
@@ -71,6 +75,33 @@ class TwoMonitorsPrimaryRight(TwoMonitors):
     """The same monitors with the right one primary: the face opens there, not on the first."""
 
     primary = 1
+
+
+@unittest.skipUnless(shutil.which("icewm"), "icewm is not installed")
+class SecondXScreen(window_managers.WindowManagerChecks, unittest.TestCase):
+    """The window manager's check list on the second of two X screens (DISPLAY=:N.1), each
+    screen with a window manager of its own: the face's hears its window states and its layer,
+    and its pupils are drawn there. Under icewm, which keeps the face in the topmost layer until
+    the layer hint itself moves it; openbox on the first screen."""
+
+    wm = "icewm"
+
+    def make_desktop(self):
+        desktop = h.Desktop(wm=self.wm, x_screen=1)
+        try:
+            first = desktop.display_name.rsplit(".", 1)[0] + ".0"
+            desktop.spawn(["openbox", "--sm-disable"],
+                          env=desktop.env(DISPLAY=first,
+                                          XDG_CONFIG_HOME=os.path.join(desktop.tmp, "first")),
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            root = desktop.d.screen(0).root
+            check = desktop.atom("_NET_SUPPORTING_WM_CHECK")
+            h.wait_until(lambda: root.get_full_property(check, Xatom.WINDOW), timeout=15,
+                         message="openbox to manage the first screen")
+        except BaseException:
+            desktop.close()
+            raise
+        return desktop
 
 
 SCALE = 2

@@ -59,9 +59,12 @@ class WindowManagerChecks:
 
     wm = None
 
+    def make_desktop(self):
+        return h.make_desktop(self.wm)
+
     def setUp(self):
         h.vardo_binary()
-        self.desktop = h.make_desktop(self.wm)
+        self.desktop = self.make_desktop()
         self.addCleanup(self.desktop.close)
         self.desktop.move(0, 0)
         self.vardo = h.Vardo(self.desktop)
