@@ -14,11 +14,11 @@
 #include "platform/qt/ImageWidget.h"
 #include "platform/qt/LabelWidget.h"
 #include "platform/qt/MenuWidget.h"
+#include "platform/qt/RestGate.h"
 
 #include <QAction>
 #include <QPushButton>
-#include <QTimer>
-
+#include <functional>
 #include <string>
 
 struct Form::Native {
@@ -46,7 +46,11 @@ struct Image::Native {
 };
 
 struct Timer::Native {
-    QTimer timer;
+    explicit Native(std::function<void()> tick)
+        : gate(std::move(tick)) {}
+
+    // Leaves out the ticks that would find the pointer where the last one did.
+    RestGate gate;
     int interval = 0;
 };
 

@@ -4,8 +4,7 @@
 
 Timer::Timer(Form& form, int interval)
     : Control(form)
-    , native_(std::make_unique<Native>()) {
-    QObject::connect(&native_->timer, &QTimer::timeout, [this] { Tick(); });
+    , native_(std::make_unique<Native>([this] { Tick(); })) {
     setInterval(interval);
 }
 
@@ -17,8 +16,5 @@ int Timer::Interval() const {
 
 void Timer::setInterval(int milliseconds) {
     native_->interval = milliseconds;
-    if (milliseconds > 0)
-        native_->timer.start(milliseconds);
-    else
-        native_->timer.stop();
+    native_->gate.setInterval(milliseconds);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/qt/Natives.h"
 #include "platform/qt/QtHandles.h"
+#include "platform/qt/RawMotionWatch.h"
+#include "platform/qt/RestGate.h"
 #include "platform/qt/X11Window.h"
 
 #include <QCoreApplication>
@@ -62,11 +64,24 @@ void X11Platform::reportLostDisplayOnce() {
     toolkitMessages = qInstallMessageHandler(onToolkitMessage);
 }
 
+void X11Platform::usePointerSource(std::unique_ptr<PointerSource> source) {
+    pointerSource = std::move(source);
+    MotionWatch* watch = nullptr;
+    if (pointerSource)
+        watch = pointerSource->moves();
+    else if (!PointerSource::waylandSession()) {
+        rawMotion = RawMotionWatch::open();
+        watch = rawMotion.get();
+    }
+    RestGate::useWatch(watch);
+}
+
 std::int32_t X11Platform::GetCursorPos(PointApi& point) {
     QPoint at;
     if (!pointerSource || !pointerSource->position(at))
         // One QueryPointer round trip, in logical pixels.
         at = QCursor::pos();
+    RestGate::pointerRead(at);
     point.x = at.x();
     point.y = at.y();
     return 1;

@@ -14,11 +14,21 @@ const QString extensionInterface = QStringLiteral("org.example.Vardo.Pointer");
 // The shell answers within a frame; this bounds a shell that has stopped, which a tick waits
 // for.
 constexpr int callTimeoutMs = 250;
+// The shell's record of the extension is asked for only when it does not answer; a shell
+// that is busy mapping this program's window may take longer over it.
+constexpr int infoTimeoutMs = 1000;
+// How long the first look waits for a shell that is busy, or still starting the extension,
+// before it says that the extension does not answer.
+constexpr int firstLookPatienceMs = 10000;
 
-// The shell's extension states (js/misc/extensionUtils.js).
+// The shell's extension states (js/misc/extensionUtils.js; 45 renamed enabled/disabled to
+// active/inactive, with the same numbers). Initialized: loaded, but not in the enabled list.
 constexpr int stateEnabled = 1;
+constexpr int stateDisabled = 2;
 constexpr int stateError = 3;
 constexpr int stateOutOfDate = 4;
+constexpr int stateInitialized = 6;
+constexpr int stateUninstalled = 99;
 
 } // namespace
 
@@ -29,13 +39,24 @@ void GnomeShellPointerSource::checkExtension() {
     QPoint at;
     QRect stage;
     QString error;
-    if (ask(at, stage, error))
+    if (ask(at, stage, error)) {
+        answered = true;
         return;
+    }
     failing = true;
-    std::fprintf(stderr, "vardo: %s\n", qPrintable(advice(error)));
+    bool lasting = false;
+    const QString why = advice(error, lasting);
+    if (lasting)
+        report(why);
+    else
+        firstLookDue.setRemainingTime(firstLookPatienceMs);
 }
 
-QString GnomeShellPointerSource::advice(const QString& error) {
+void GnomeShellPointerSource::report(const QString& line) {
+    std::fprintf(stderr, "vardo: %s\n", qPrintable(line));
+}
+
+QString GnomeShellPointerSource::advice(const QString& error, bool& lasting) {
     const QString uuid = QLatin1String(extensionUuid);
     const QString fallback =
         QStringLiteral(", so the eyes follow the pointer only over X11 windows");
@@ -45,24 +66,34 @@ QString GnomeShellPointerSource::advice(const QString& error) {
         shellService, QStringLiteral("/org/gnome/Shell"),
         QStringLiteral("org.gnome.Shell.Extensions"), QStringLiteral("GetExtensionInfo"));
     call.setArguments({uuid});
-    const QDBusReply<QVariantMap> info = bus.call(call, QDBus::Block, callTimeoutMs);
-    if (info.isValid() && info.value().isEmpty())
+    const QDBusReply<QVariantMap> info = bus.call(call, QDBus::Block, infoTimeoutMs);
+    lasting = true;
+    if (!info.isValid()) {
+        lasting = false;
+        return QStringLiteral("GNOME Shell does not answer (") + error + QStringLiteral(")") +
+               fallback;
+    }
+    const int state = info.value().value(QStringLiteral("state")).toInt();
+    if (info.value().isEmpty() || state == stateUninstalled)
         // The shell looks for extensions when the session starts.
         return QStringLiteral("GNOME Shell has not loaded Vardo's extension ") + uuid + fallback +
                QStringLiteral("; install it with Vardo, log out and in again") + enable;
-    const int state = info.isValid() ? info.value().value(QStringLiteral("state")).toInt() : 0;
     if (state == stateOutOfDate)
         return QStringLiteral("Vardo's GNOME Shell extension ") + uuid +
-               QStringLiteral(" was not made for this version of GNOME Shell") + fallback;
+               QStringLiteral(" was not made for this version of GNOME Shell") + fallback +
+               QStringLiteral("; a newer Vardo lists it, or set org.gnome.shell "
+                              "disable-extension-version-validation to true");
     if (state == stateError)
         return QStringLiteral("GNOME Shell could not start Vardo's extension ") + uuid +
                QStringLiteral(" (") + info.value().value(QStringLiteral("error")).toString() +
                QStringLiteral(")") + fallback;
-    if (state == stateEnabled)
+    if (state == stateDisabled || state == stateInitialized)
         return QStringLiteral("Vardo's GNOME Shell extension ") + uuid +
-               QStringLiteral(" does not answer (") + error + QStringLiteral(")") + fallback;
+               QStringLiteral(" is not enabled") + fallback + enable;
+    // Enabled, or on its way to or from it: it may answer in a moment.
+    lasting = false;
     return QStringLiteral("Vardo's GNOME Shell extension ") + uuid +
-           QStringLiteral(" is not enabled") + fallback + enable;
+           QStringLiteral(" does not answer (") + error + QStringLiteral(")") + fallback;
 }
 
 bool GnomeShellPointerSource::ask(QPoint& at, QRect& stage, QString& error) {
@@ -93,15 +124,24 @@ bool GnomeShellPointerSource::position(QPoint& screen) {
     QRect stage;
     QString error;
     if (!ask(at, stage, error)) {
-        if (!failing)
-            std::fprintf(stderr,
-                         "vardo: the GNOME Shell extension %s stopped answering (%s), so the "
-                         "eyes follow the pointer only over X11 windows until it is back\n",
-                         extensionUuid, qPrintable(error));
+        if (!answered) {
+            // The first look's line is still due once the shell has had its time.
+            if (firstLookDue.hasExpired()) {
+                bool lasting = false;
+                report(advice(error, lasting));
+                firstLookDue = QDeadlineTimer(QDeadlineTimer::Forever);
+            }
+        } else if (!failing) {
+            report(QStringLiteral("the GNOME Shell extension ") + QLatin1String(extensionUuid) +
+                   QStringLiteral(" stopped answering (") + error +
+                   QStringLiteral("), so the eyes follow the pointer only over X11 windows "
+                                  "until it is back"));
+        }
         failing = true;
         return false;
     }
     failing = false;
+    answered = true;
     screen = toScreen(at, stage, screens());
     return true;
 }

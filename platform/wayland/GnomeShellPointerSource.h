@@ -3,6 +3,7 @@
 #include "platform/wayland/PointerSource.h"
 
 #include <QDBusConnection>
+#include <QDeadlineTimer>
 #include <QString>
 
 // The pointer on GNOME's Wayland session: Vardo's GNOME Shell extension answers one D-Bus call
@@ -17,8 +18,11 @@ public:
 
     explicit GnomeShellPointerSource(const QDBusConnection& bus);
 
-    // Asks the extension once; if it does not answer, says why in one line on stderr and how
-    // to enable it.
+    // The first look at the extension. When it does not answer for a reason that waiting
+    // will not change (not installed, not enabled, out of date for this GNOME Shell, failed to
+    // start), says so in one line on stderr at once, with what to do. A shell that is merely
+    // busy (mapping this program's window, still starting) gets firstLookPatienceMs more, in
+    // which the ticks keep asking quietly; the line comes only if it still does not answer.
     void checkExtension();
 
     bool position(QPoint& screen) override;
@@ -27,9 +31,17 @@ private:
     // The pointer and the stage's size in the shell's logical pixels, or the error.
     bool ask(QPoint& at, QRect& stage, QString& error);
     // Why the extension does not answer and what to do, from the shell's own record of it.
-    QString advice(const QString& error);
+    // `lasting` is false when the shell or the extension may yet answer.
+    QString advice(const QString& error, bool& lasting);
+    void report(const QString& line);
 
     QDBusConnection bus;
     // Set from the first failure until the extension answers again: one line per outage.
     bool failing = false;
+    // Until the extension has answered once: the first line says why it does not, not that
+    // it stopped.
+    bool answered = false;
+    // When the first look's line is due, if the extension has not answered by then; forever
+    // when no line is due.
+    QDeadlineTimer firstLookDue{QDeadlineTimer::Forever};
 };

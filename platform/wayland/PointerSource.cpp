@@ -22,10 +22,13 @@ QRectF xRect(const PointerSource::Screen& screen) {
 
 } // namespace
 
+bool PointerSource::waylandSession() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qgetenv("XDG_SESSION_TYPE") == "wayland";
+}
+
 std::unique_ptr<PointerSource> PointerSource::forSession() {
-    const bool wayland =
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
-    if (!wayland)
+    if (!waylandSession())
         return nullptr;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {

@@ -6,7 +6,6 @@ factor 2, or 192 dots per inch for vardo.exe under Wine)."""
 import os
 import re
 import shutil
-import subprocess
 import unittest
 
 import harness as h
@@ -93,7 +92,7 @@ class SecondXScreen(window_managers.WindowManagerChecks, unittest.TestCase):
             desktop.spawn(["openbox", "--sm-disable"],
                           env=desktop.env(DISPLAY=first,
                                           XDG_CONFIG_HOME=os.path.join(desktop.tmp, "first")),
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                          quiet=True)
             root = desktop.d.screen(0).root
             check = desktop.atom("_NET_SUPPORTING_WM_CHECK")
             h.wait_until(lambda: root.get_full_property(check, Xatom.WINDOW), timeout=15,

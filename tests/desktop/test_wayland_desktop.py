@@ -9,6 +9,7 @@ are in test_window_managers_desktop.py. VARDO_TEST_WM=kwin or gnome-shell runs o
 compositor's class alone.
 """
 
+import json
 import os
 import shutil
 import signal
@@ -245,6 +246,24 @@ class GnomeShell(WaylandChecks, unittest.TestCase):
         self.desktop.dbus_call("org.gnome.Shell", "/org/gnome/Shell",
                                "org.gnome.Shell.Extensions", method, h.EXTENSION_UUID,
                                signature="s")
+
+    def test_extension_made_for_this_shell(self):
+        # With version checks on, as users have them, the shell refuses an extension whose
+        # metadata does not list its major version: the next release is caught here.
+        d = self.desktop
+        version = str(d.dbus_call("org.gnome.Shell", "/org/gnome/Shell",
+                                  "org.freedesktop.DBus.Properties", "Get", "org.gnome.Shell",
+                                  "ShellVersion", signature="ss"))
+        major = version.split(".")[0]
+        self.assertIsNotNone(d.extension_data, "VARDO_EXTENSION_DATA is not set")
+        with open(os.path.join(d.extension_data, "gnome-shell", "extensions",
+                               h.EXTENSION_UUID, "metadata.json")) as f:
+            listed = json.load(f)["shell-version"]
+        self.assertIn(major, listed, f"GNOME Shell {version} is missing from the extension's "
+                                     f"metadata.json (resources/gnome-shell/)")
+        info = d.dbus_call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions",
+                           "GetExtensionInfo", h.EXTENSION_UUID, signature="s")
+        self.assertEqual(int(info["state"]), 1, f"the shell's record of it: {dict(info)}")
 
     def test_extension_enabled_while_the_program_runs(self):
         self.extension("DisableExtension")
