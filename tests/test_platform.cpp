@@ -6,7 +6,7 @@
 
 #include "platform/qt/RestGate.h"
 #include "platform/qt/X11Platform.h"
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,9 +114,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, target);
         const QString marker = dir.filePath(QStringLiteral("marker"));
         X11Platform platform;
-        QCOMPARE(
-            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW),
-            SHELL_EXECUTE_OK);
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
+                                        WinApi::SW_SHOW),
+                 WinApi::SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
         const QList<QByteArray> arguments = recordedArguments();
         QCOMPARE(arguments.size(), 1);
@@ -136,13 +136,13 @@ private Q_SLOTS:
     void targetThatLooksLikeAnOptionIsRefused() {
         QFETCH(QByteArray, target);
         X11Platform platform;
-        const std::intptr_t result =
-            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW);
+        const std::intptr_t result = platform.ShellExecuteA(nullptr, "open", target.constData(),
+                                                            nullptr, nullptr, WinApi::SW_SHOW);
         QVERIFY2(result <= 32, "an error result, as for any target that cannot be opened");
         // A good target after it is the only one the fake xdg-open ever sees.
         QCOMPARE(platform.ShellExecuteA(nullptr, "open", "mailto:after@example.org", nullptr,
-                                        nullptr, SW_SHOW),
-                 SHELL_EXECUTE_OK);
+                                        nullptr, WinApi::SW_SHOW),
+                 WinApi::SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
         QCOMPARE(recordedArguments(), QList<QByteArray>{"mailto:after@example.org"});
     }
@@ -151,11 +151,13 @@ private Q_SLOTS:
         X11Platform platform;
         qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("empty-bin"))));
         QVERIFY(platform.ShellExecuteA(nullptr, "open", "mailto:vardo@example.org", nullptr,
-                                       nullptr, SW_SHOW) <= 32);
-        QVERIFY(platform.ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW) <= 32);
-        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOW) <= 32);
+                                       nullptr, WinApi::SW_SHOW) <= 32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", "", nullptr, nullptr, WinApi::SW_SHOW) <=
+                32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr,
+                                       WinApi::SW_SHOW) <= 32);
         QVERIFY(platform.ShellExecuteA(nullptr, "print", "mailto:vardo@example.org", nullptr,
-                                       nullptr, SW_SHOW) <= 32);
+                                       nullptr, WinApi::SW_SHOW) <= 32);
     }
 
     // The real xdg-open, with no desktop environment, finds the handler through mimeapps.list
@@ -215,9 +217,9 @@ private Q_SLOTS:
         QByteArray target = hostileTarget(marker);
         target.replace('\n', ' ').replace('\t', ' ');
         X11Platform platform;
-        QCOMPARE(
-            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW),
-            SHELL_EXECUTE_OK);
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
+                                        WinApi::SW_SHOW),
+                 WinApi::SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         QCOMPARE(recordedArguments(), QList<QByteArray>{target});
         QVERIFY2(!QFileInfo::exists(marker), "a substitution in the target ran");

@@ -18,8 +18,11 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QShortcut>
+
 #include <functional>
-#include <string>
+#include <memory>
+#include <vector>
 
 struct Form::Native {
     explicit Native(Form& form)
@@ -29,13 +32,10 @@ struct Form::Native {
     static void queryUnload(Form& form) { form.Form_QueryUnload(); }
 
     FormWidget widget;
-    std::string caption;
-    BorderStyle borderStyle = BorderStyle::None;
-    bool showInTaskbar = true;
-    PointApi clientOffset;
-    std::uint32_t backColor = 0;
-    bool loaded = false;
-    bool shown = false;
+    // Enter and Return for the default button, Esc for the cancel button: shortcuts of the
+    // window, made while the form has such a button, so that they work wherever the focus is.
+    std::vector<std::unique_ptr<QShortcut>> defaultKeys;
+    std::vector<std::unique_ptr<QShortcut>> cancelKeys;
 };
 
 struct Image::Native {
@@ -51,7 +51,6 @@ struct Timer::Native {
 
     // Leaves out the ticks that would find the pointer where the last one did.
     RestGate gate;
-    int interval = 0;
 };
 
 struct Label::Native {
@@ -74,11 +73,9 @@ struct Menu::Native {
         : menu(control, title, form) {}
 
     MenuWidget menu;
-    std::string caption;
 };
 
 struct MenuEntry::Native {
     // Belongs to the menu's widget until the entry goes.
     QAction* action = nullptr;
-    std::string caption;
 };

@@ -10,11 +10,6 @@ Timer::Timer(Form& form, int interval)
 
 Timer::~Timer() = default;
 
-int Timer::Interval() const {
-    return native_->interval;
-}
-
-void Timer::setInterval(int milliseconds) {
-    native_->interval = milliseconds;
-    native_->gate.setInterval(milliseconds);
+void Timer::applyInterval() {
+    native_->gate.setInterval(interval_);
 }

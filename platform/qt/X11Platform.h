@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/qt/MotionWatch.h"
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
-#include "platform/wayland/GnomeShellPointerSource.h"
-#include "platform/wayland/KWinPointerSource.h"
+#include "platform/qt/wayland/GnomeShellPointerSource.h"
+#include "platform/qt/wayland/KWinPointerSource.h"
 
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
@@ -52,6 +52,7 @@ std::unique_ptr<PointerSource> PointerSource::forSession() {
     if (names->isServiceRegistered(QStringLiteral("org.gnome.Shell")).value()) {
         auto source = std::make_unique<GnomeShellPointerSource>(bus);
         source->checkExtension();
+        source->watchPushes();
         return source;
     }
     std::fprintf(stderr,
