@@ -45,6 +45,4 @@ public:
     virtual void DoEvents() = 0;
     // Ends the program at once with status 0. No handler runs afterwards.
     virtual void End() = 0;
-    // The mouse buttons held now (vbLeftButton | vbRightButton | vbMiddleButton).
-    virtual int MouseButtons() = 0;
 };

@@ -154,7 +154,8 @@ void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        raiseLeftUp(event->globalPosition(), event->modifiers());
+        if (leftPressed_ == this)
+            raiseLeftUp(event->globalPosition(), event->modifiers());
         return;
     }
     const QPointF at = localPosition(event->globalPosition());
@@ -163,26 +164,18 @@ void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ImageWidget::raiseLeftUp(QPointF global, Qt::KeyboardModifiers modifiers) {
-    if (leftPressed_ == this)
-        leftPressed_ = nullptr;
-    // The pointer taken back after a menu goes with the release it was taken for.
-    if (mouseGrabber() == this)
-        releaseMouse();
+    leftPressed_ = nullptr;
     const QPointF at = localPosition(global);
     control_.MouseUp(buttonCode(Qt::LeftButton), shiftCode(modifiers), static_cast<float>(at.x()),
                      static_cast<float>(at.y()));
 }
 
 // A menu takes the pointer from the window that had it, and Qt forgets which control took the
-// press: after the menu, a release on that window is no longer delivered to the control, and
-// one anywhere else reaches only the window beneath it. The control then never hears that the
-// press is over, and the face's drag, which only the release ends, would never end.
-void ImageWidget::menuClosed(bool leftUp) {
-    ImageWidget* pressed = leftPressed_;
-    if (!pressed)
-        return;
-    if (leftUp)
+// press: a release after the menu has closed is no longer delivered to the control, on that
+// window or anywhere else. The press ends as the menu opens instead, as it does for Windows'
+// own controls when another window takes the mouse; else a drag, which only the release ends,
+// would go on without the button and the face's eyes would stay frozen.
+void ImageWidget::pointerTaken() {
+    if (ImageWidget* pressed = leftPressed_)
         pressed->raiseLeftUp(QCursor::pos(), QGuiApplication::queryKeyboardModifiers());
-    else
-        pressed->grabMouse();
 }

@@ -20,11 +20,10 @@ public:
     // Moves to position (client pixels) and repaints what the move changed.
     void moveTo(QPoint position);
 
-    // A pop-up menu has had the pointer, and with it the release of a left press that an image
-    // took before it opened. leftUp: the left button went up while the menu was open, or is up
-    // now. Then that image has its MouseUp now, at the pointer; else it takes the pointer back,
-    // so that the release still comes to it wherever it happens and the drag goes on until then.
-    static void menuClosed(bool leftUp);
+    // A pop-up menu is taking the pointer, and with it the release of a left press that an
+    // image took and has not had the release of: that image has its MouseUp now, at the
+    // pointer, and the release itself, should it come later, is not reported again.
+    static void pointerTaken();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -151,9 +151,7 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         mouse(message, wParam, lParam);
         return 0;
     case WM_CAPTURECHANGED:
-        // Another window took the mouse (a pop-up menu): the press is over for the control.
-        if (reinterpret_cast<HWND>(lParam) != hwnd)
-            pressed = nullptr;
+        captureLost(reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_SETCURSOR:
         // Sent while the mouse message is being taken, so the message's own position is not

@@ -17,19 +17,6 @@ POINT toPoint(const PointApi& point) {
     return {point.x, point.y};
 }
 
-// The menu that is open, told when it takes a left-button release.
-Menu* openMenu = nullptr;
-
-// Sees the messages of the menu's own loop. The release that ends a drag lands there when a
-// menu opens in the middle of one, and the face must hear of it.
-LRESULT CALLBACK menuMessages(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == MSGF_MENU && openMenu) {
-        if (reinterpret_cast<const MSG*>(lParam)->message == WM_LBUTTONUP)
-            openMenu->LeftButtonReleased();
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 } // namespace
 
 std::int32_t Win32Platform::GetCursorPos(PointApi& point) {
@@ -120,14 +107,9 @@ void Win32Platform::PopupMenu(HWND window, Menu& menu) {
     const DWORD at = GetMessagePos();
     // Without this a click elsewhere would not close the menu.
     SetForegroundWindow(window);
-    openMenu = &menu;
-    HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, menuMessages, nullptr, GetCurrentThreadId());
     const UINT chosen =
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_LEFTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN,
                        GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, window, nullptr);
-    if (hook)
-        UnhookWindowsHookEx(hook);
-    openMenu = nullptr;
     PostMessageW(window, WM_NULL, 0, 0);
     DestroyMenu(popup);
     if (chosen >= 1 && chosen <= entries.size())
@@ -150,16 +132,6 @@ void Win32Platform::DoEvents() {
 
 void Win32Platform::End() {
     TerminateProcess(GetCurrentProcess(), 0);
-}
-
-// The logical buttons: with the buttons swapped for a left hand, the physical right is the left.
-int Win32Platform::MouseButtons() {
-    const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
-    const int left = swapped ? VK_RBUTTON : VK_LBUTTON;
-    const int right = swapped ? VK_LBUTTON : VK_RBUTTON;
-    return (GetAsyncKeyState(left) < 0 ? vbLeftButton : 0) |
-           (GetAsyncKeyState(right) < 0 ? vbRightButton : 0) |
-           (GetAsyncKeyState(VK_MBUTTON) < 0 ? vbMiddleButton : 0);
 }
 
 int Win32Platform::run() {

@@ -96,9 +96,9 @@ class Menu(h.DesktopCase):
         # And a plain move of the pointer no longer drags the face.
         self.assertEqual(v.origin(), (ox, oy))
 
-    # Esc closes the menu while the left button is still held: the drag goes on until the
-    # release, which comes after the menu has gone and ends it wherever it lands, on the face
-    # or far from where the face stood.
+    # Esc closes the menu while the left button is still held, and the release comes after
+    # the menu has gone, on the face or far from it: the drag ended as the menu took the
+    # pointer, and the face stays where it left it.
     def test_menu_closed_with_escape_during_a_drag(self):
         d, v = self.desktop, self.vardo
         for far in (False, True):
@@ -107,22 +107,21 @@ class Menu(h.DesktopCase):
                 d.move(sx, sy)
                 d.press(1)
                 d.move(sx + 5, sy + 3)
+                v.wait_origin((sx + 5 - 47, sy + 3 - 30))
                 before = d.override_redirect_windows()
                 d.press(3)
                 menu, _ = v.menu(before)
                 d.release(3)
                 d.key("Escape")
                 v.wait_menu_closed(menu)
-                end = (sx - 400, sy + 10) if far else (sx + 6, sy + 4)
-                d.move(*end)
+                d.move(*((sx - 400, sy + 10) if far else (sx + 9, sy + 6)))
                 d.release(1)
-                # The grabbed point of the face stays under the pointer.
-                v.wait_origin((end[0] - 47, end[1] - 30))
                 ox, oy = v.origin()
                 for px in (0, d.width - 1):
                     d.move(px, oy + 80)
                     client = (px - ox, 80)
                     v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+                self.assertEqual((ox, oy), (sx + 5 - 47, sy + 3 - 30))
                 self.assertEqual(v.origin(), (ox, oy))
 
     # The click that closes the menu holds the left button down as the menu returns, and its

@@ -60,10 +60,8 @@ std::intptr_t RecordingPlatform::ShellExecuteA(HWND owner, const char* operation
     return WinApi::SHELL_EXECUTE_OK;
 }
 
-void RecordingPlatform::PopupMenu(HWND, Menu& menu) {
+void RecordingPlatform::PopupMenu(HWND, Menu&) {
     calls << QStringLiteral("PopupMenu");
-    if (whileMenuOpen)
-        whileMenuOpen(menu);
 }
 
 void RecordingPlatform::DoEvents() {
@@ -73,8 +71,4 @@ void RecordingPlatform::DoEvents() {
 void RecordingPlatform::End() {
     calls << QStringLiteral("End");
     ++ends;
-}
-
-int RecordingPlatform::MouseButtons() {
-    return buttonsHeld;
 }
