@@ -42,6 +42,8 @@ public:
     // Names of the calls in the order they came.
     QStringList calls;
     PointApi cursor;
+    // False: GetCursorPos fails, as Windows' does on a locked or secure desktop.
+    bool cursorReadable = true;
     int buttonsHeld = 0;
     std::vector<PolygonCall> polygons;
     std::vector<WindowRgnCall> windowRegions;
