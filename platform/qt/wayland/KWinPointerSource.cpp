@@ -160,6 +160,9 @@ bool KWinPointerSource::handleMessage(const QDBusMessage& message,
     if (firstPosition)
         firstPosition->quit();
     connection.send(message.createReply());
+    // Whichever thread the bus delivers on, the timers hear of it on the main thread.
+    QMetaObject::invokeMethod(
+        this, [this] { reportMove(); }, Qt::QueuedConnection);
     return true;
 }
 

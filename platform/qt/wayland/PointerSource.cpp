@@ -52,6 +52,7 @@ std::unique_ptr<PointerSource> PointerSource::forSession() {
     if (names->isServiceRegistered(QStringLiteral("org.gnome.Shell")).value()) {
         auto source = std::make_unique<GnomeShellPointerSource>(bus);
         source->checkExtension();
+        source->watchPushes();
         return source;
     }
     std::fprintf(stderr,
