@@ -28,6 +28,7 @@ endif
 
 # Debian packages the build and the tests need. Each target installs only the missing ones.
 PACKAGES := cmake g++ make pkg-config qt6-base-dev libgl-dev libgif-dev libxcb1-dev libx11-dev \
+	libxcb-xinput-dev \
 	fonts-liberation2 xdg-utils \
 	xvfb xauth openbox xdotool x11-utils x11-xserver-utils imagemagick python3 python3-xlib \
 	desktop-file-utils appstream dpkg-dev file binutils-mingw-w64-x86-64 valgrind \

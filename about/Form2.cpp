@@ -42,8 +42,8 @@ Form2::Form2(Platform& platform, Form1& face)
 
 void Form2::Form_Load() {
     const bool topmost = face_.mAlwaysOnTop->Checked() != vbFalse;
-    platform().SetWindowPos(hWnd(), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                            SWP_NOSIZE | SWP_NOMOVE);
+    platform().SetWindowPos(hWnd(), topmost ? WinApi::HWND_TOPMOST : WinApi::HWND_NOTOPMOST, 0, 0,
+                            0, 0, WinApi::SWP_NOSIZE | WinApi::SWP_NOMOVE);
 }
 
 // The close box unloads the window as OK does (the form's default); the face keeps running.
@@ -73,5 +73,5 @@ void Form2::Homepage_MouseUp(int, int, float, float) {
 // target to the system code page before its call.
 void Form2::openLink(const std::string& target) {
     const HWND owner = hWnd();
-    platform().ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOW);
+    platform().ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, WinApi::SW_SHOW);
 }

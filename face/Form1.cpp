@@ -47,9 +47,11 @@ Form1::Form1(Platform& platform)
     mPopupMenu->LeftButtonReleased.connect([this] { leftReleasedInMenu_ = true; });
 }
 
-// The About window has no owner, so the face does not own it; the face outlives it.
-Form1::~Form1() {
-    delete form2_;
+// The About window has no owner window, but the face made it and frees it.
+Form1::~Form1() = default;
+
+Form2* Form1::aboutWindow() const {
+    return form2_ && form2_->isLoaded() ? form2_.get() : nullptr;
 }
 
 void Form1::Form_Load() {
@@ -58,8 +60,8 @@ void Form1::Form_Load() {
     const HRGN region = platform().CreatePolygonRgn(Outline.data(), 50, 0);
     platform().SetWindowRgn(window, region, true);
     const bool topmost = mAlwaysOnTop->Checked() != vbFalse;
-    platform().SetWindowPos(hWnd(), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                            SWP_NOSIZE | SWP_NOMOVE);
+    platform().SetWindowPos(hWnd(), topmost ? WinApi::HWND_TOPMOST : WinApi::HWND_NOTOPMOST, 0, 0,
+                            0, 0, WinApi::SWP_NOSIZE | WinApi::SWP_NOMOVE);
     EyeL = {28, 80, 2, 1};
     EyeR = {63, 80, 2, 1};
 }
@@ -138,14 +140,15 @@ void Form1::Image1_MouseUp(int Button, int, float, float) {
 void Form1::mAlwaysOnTop_Click() {
     mAlwaysOnTop->setChecked(static_cast<VbBoolean>(~mAlwaysOnTop->Checked()));
     const bool topmost = mAlwaysOnTop->Checked() != vbFalse;
-    platform().SetWindowPos(hWnd(), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                            SWP_NOSIZE | SWP_NOMOVE);
+    platform().SetWindowPos(hWnd(), topmost ? WinApi::HWND_TOPMOST : WinApi::HWND_NOTOPMOST, 0, 0,
+                            0, 0, WinApi::SWP_NOSIZE | WinApi::SWP_NOMOVE);
 }
 
+// An About window that was unloaded is not shown again: a new one is made.
 void Form1::mAbout_Click() {
-    if (!form2_) {
-        form2_ = new Form2(platform(), *this);
-        form2_->Unloaded.connect([this] { form2_ = nullptr; });
+    if (!aboutWindow()) {
+        form2_ = std::make_unique<Form2>(platform(), *this);
+        form2_->Unloaded.connect([this] { form2_.reset(); });
     }
     form2_->Show();
 }

@@ -4,6 +4,7 @@
 #include "platform/Form.h"
 
 #include <array>
+#include <memory>
 
 class Form2;
 class Image;
@@ -38,7 +39,7 @@ public:
     PointApi LastCursor{};
 
     // The About window while it is loaded, else null.
-    Form2* aboutWindow() const { return form2_; }
+    Form2* aboutWindow() const;
 
     void Timer1_Timer();
     void Image1_MouseDown(int Button, int Shift, float X, float Y);
@@ -56,6 +57,8 @@ private:
     void LoadOutline();
     void PlacePupil(float Index, const EyeInfo& Eye, float X, float Y);
 
-    Form2* form2_ = nullptr;
+    // Made for each opening of the About window; freed once it has been unloaded, or with the
+    // face.
+    std::unique_ptr<Form2> form2_;
     bool leftReleasedInMenu_ = false;
 };

@@ -19,8 +19,32 @@ struct PointApi {
     friend bool operator==(const PointApi&, const PointApi&) = default;
 };
 
-// The values below are also macros of <windows.h>: the Windows run-time includes these headers
-// before it.
+// The constants of the system calls, by their Windows names and with their Windows values, in
+// a namespace of their own. <windows.h> defines most of these names as macros: they are set
+// aside while the constants are declared and restored after, so the headers may come in any
+// order, and the Win32 run-time keeps using the macros, which mean the same.
+#pragma push_macro("HWND_TOPMOST")
+#undef HWND_TOPMOST
+#pragma push_macro("HWND_NOTOPMOST")
+#undef HWND_NOTOPMOST
+#pragma push_macro("SWP_NOSIZE")
+#undef SWP_NOSIZE
+#pragma push_macro("SWP_NOMOVE")
+#undef SWP_NOMOVE
+#pragma push_macro("SW_SHOWNORMAL")
+#undef SW_SHOWNORMAL
+#pragma push_macro("SW_SHOW")
+#undef SW_SHOW
+#pragma push_macro("ALTERNATE")
+#undef ALTERNATE
+#pragma push_macro("WINDING")
+#undef WINDING
+#pragma push_macro("SE_ERR_FNF")
+#undef SE_ERR_FNF
+#pragma push_macro("SE_ERR_NOASSOC")
+#undef SE_ERR_NOASSOC
+
+namespace WinApi {
 
 // Insert-after values of SetWindowPos: into and out of the topmost band.
 inline constexpr std::intptr_t HWND_TOPMOST = -1;
@@ -36,10 +60,23 @@ inline constexpr std::int32_t SW_SHOW = 5;
 inline constexpr std::int32_t ALTERNATE = 1;
 inline constexpr std::int32_t WINDING = 2;
 
-// ShellExecuteA reports success with a value above 32.
+// ShellExecute reports success with a value above 32.
 inline constexpr std::intptr_t SE_ERR_FNF = 2;
 inline constexpr std::intptr_t SE_ERR_NOASSOC = 31;
 inline constexpr std::intptr_t SHELL_EXECUTE_OK = 42;
+
+} // namespace WinApi
+
+#pragma pop_macro("SE_ERR_NOASSOC")
+#pragma pop_macro("SE_ERR_FNF")
+#pragma pop_macro("WINDING")
+#pragma pop_macro("ALTERNATE")
+#pragma pop_macro("SW_SHOW")
+#pragma pop_macro("SW_SHOWNORMAL")
+#pragma pop_macro("SWP_NOMOVE")
+#pragma pop_macro("SWP_NOSIZE")
+#pragma pop_macro("HWND_NOTOPMOST")
+#pragma pop_macro("HWND_TOPMOST")
 
 // Mouse buttons as the mouse events report them; a move reports the sum of those held.
 inline constexpr int vbLeftButton = 1;

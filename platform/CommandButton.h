@@ -13,7 +13,7 @@ public:
     ~CommandButton() override;
 
     // Enter presses the default button and Esc the cancel button, wherever the focus is within
-    // the form.
+    // the form. A form has one of each at most: the last set takes the key; false lets it go.
     void setDefault(bool isDefault);
     void setCancel(bool isCancel);
 
@@ -23,5 +23,10 @@ public:
     Native& native() const { return *native_; }
 
 private:
+    // The run-time's: the look of the default button.
+    void markDefault(bool isDefault);
+    // Gives up Enter and Esc as the button goes.
+    void leaveForm();
+
     std::unique_ptr<Native> native_;
 };

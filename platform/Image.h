@@ -34,5 +34,8 @@ public:
     Native& native() const { return *native_; }
 
 private:
+    // The run-time's: moves the control to whole client pixels, repainting what changed.
+    void place(int left, int top);
+
     std::unique_ptr<Native> native_;
 };

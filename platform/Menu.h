@@ -30,5 +30,6 @@ private:
     friend class MenuEntry;
 
     std::unique_ptr<Native> native_;
+    std::string caption_;
     std::vector<MenuEntry*> entries_;
 };

@@ -28,5 +28,10 @@ public:
     Native& native() const { return *native_; }
 
 private:
+    // The run-time's: shows checked_ where the toolkit keeps a check mark of its own.
+    void applyChecked();
+
     std::unique_ptr<Native> native_;
+    std::string caption_;
+    VbBoolean checked_ = vbFalse;
 };

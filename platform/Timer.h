@@ -21,5 +21,9 @@ public:
     Native& native() const { return *native_; }
 
 private:
+    // The run-time's: starts, restarts or stops the ticks to match interval_.
+    void applyInterval();
+
     std::unique_ptr<Native> native_;
+    int interval_ = 0;
 };

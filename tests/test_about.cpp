@@ -1,15 +1,17 @@
 #include "about/Form2.h"
 #include "face/Form1.h"
-#include "platform/RecordingPlatform.h"
 #include "platform/qt/LinkCursor.h"
 #include "platform/qt/Natives.h"
+#include "tests/support/RecordingPlatform.h"
 
 #include <QFile>
 #include <QFontMetrics>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -24,6 +26,15 @@ QLabel& widget(Label* label) {
 QPushButton& widget(CommandButton* button) {
     return button->native().button;
 }
+
+// Registers with its form, then fails.
+class FailingControl : public Control {
+public:
+    explicit FailingControl(Form& form)
+        : Control(form) {
+        throw std::runtime_error("cannot be made");
+    }
+};
 
 } // namespace
 
@@ -144,7 +155,7 @@ private Q_SLOTS:
         Form2& about = openAbout();
         QCOMPARE(platform.windowPositions.size(), std::size_t{1});
         QCOMPARE(platform.windowPositions[0].window, about.hWnd());
-        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_TOPMOST);
+        QCOMPARE(platform.windowPositions[0].insertAfter, WinApi::HWND_TOPMOST);
         QCOMPARE(platform.windowPositions[0].flags, 3u);
         about.Command1_Click();
         // Unchecked on the face: the next About window loads outside the band, and later
@@ -153,7 +164,7 @@ private Q_SLOTS:
         platform.clear();
         face->mAbout_Click();
         QCOMPARE(platform.windowPositions.size(), std::size_t{1});
-        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_NOTOPMOST);
+        QCOMPARE(platform.windowPositions[0].insertAfter, WinApi::HWND_NOTOPMOST);
         face->mAlwaysOnTop_Click();
         QCOMPARE(platform.windowPositions.back().window, face->hWnd());
     }
@@ -236,6 +247,96 @@ private Q_SLOTS:
         QVERIFY(!window.isVisible());
         QVERIFY(destroyed.wait(1000));
         QCOMPARE(platform.ends, 0);
+    }
+
+    // Enter and Return press the default button, Esc the cancel button, each while there is
+    // one: set twice, the key still presses once; let go, it presses nothing.
+    void enterAndEscFollowTheButtonsSetForThem() {
+        Form2& about = openAbout();
+        widget(about).show();
+        QWidget& window = widget(about);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        int clicks = 0;
+        about.Command1->Click.connect([&clicks] { ++clicks; });
+        about.Command1->setDefault(true);
+        about.Command1->setCancel(true);
+        QTest::keyClick(&window, Qt::Key_Enter);
+        QTest::keyClick(&widget(about.Label1), Qt::Key_Return);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(clicks, 3);
+
+        about.Command1->setDefault(false);
+        about.Command1->setCancel(false);
+        QVERIFY(!widget(about.Command1).isDefault());
+        QTest::keyClick(&window, Qt::Key_Enter);
+        QTest::keyClick(&window, Qt::Key_Return);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(clicks, 3);
+
+        about.Command1->setDefault(true);
+        QTest::keyClick(&window, Qt::Key_Enter);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(clicks, 4);
+    }
+
+    // Alike on every run-time: a form that was never loaded is left as it is; Unloaded comes
+    // once, from the event loop, and its handler may delete the form; Unload itself deletes
+    // nothing, so a form on the stack (as the face is) ends with its scope; an unloaded form
+    // stays so; a control whose constructor throws is not deleted again with its form.
+    void unloadFollowsOneSetOfRules() {
+        int raised = 0;
+        {
+            Form never(platform);
+            never.Unloaded.connect([&raised] { ++raised; });
+            never.Unload();
+            QCoreApplication::processEvents();
+            QCOMPARE(raised, 0);
+
+            Form onStack(platform);
+            onStack.Unloaded.connect([&raised] { ++raised; });
+            onStack.Show();
+            onStack.Unload();
+            onStack.Unload();
+            QVERIFY(!onStack.isLoaded());
+            QVERIFY(!widget(onStack).isVisible());
+            QCOMPARE(raised, 0);
+            QCoreApplication::processEvents();
+            QCOMPARE(raised, 1);
+            onStack.Show();
+            onStack.Load();
+            QVERIFY(!onStack.isLoaded());
+            QVERIFY(!widget(onStack).isVisible());
+
+            bool threw = false;
+            try {
+                new FailingControl(onStack);
+            } catch (const std::runtime_error&) {
+                threw = true;
+            }
+            QVERIFY(threw);
+        }
+        QCOMPARE(raised, 1);
+
+        Form* made = new Form(platform);
+        const QPointer<QWidget> itsWindow(&widget(*made));
+        made->Unloaded.connect([&made] {
+            delete made;
+            made = nullptr;
+        });
+        made->Show();
+        made->Unload();
+        QCoreApplication::processEvents();
+        QVERIFY(!made);
+        QVERIFY(itsWindow.isNull());
+
+        // Deleted before the event loop runs: nothing is raised on the form that went.
+        auto gone = std::make_unique<Form>(platform);
+        gone->Unloaded.connect([&raised] { ++raised; });
+        gone->Show();
+        gone->Unload();
+        gone.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(raised, 1);
     }
 };
 

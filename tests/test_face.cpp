@@ -1,8 +1,8 @@
 #include "about/Form2.h"
 #include "face/Form1.h"
-#include "platform/RecordingPlatform.h"
 #include "platform/qt/Natives.h"
 #include "platform/qt/QtHandles.h"
+#include "tests/support/RecordingPlatform.h"
 
 #include <QAction>
 #include <QMenu>
@@ -111,7 +111,7 @@ private Q_SLOTS:
         QVERIFY(platform.windowRegions.at(0).redraw);
         const auto& band = platform.windowPositions.at(0);
         QCOMPARE(band.window, form.hWnd());
-        QCOMPARE(band.insertAfter, HWND_TOPMOST);
+        QCOMPARE(band.insertAfter, WinApi::HWND_TOPMOST);
         QCOMPARE(band.flags, 3u);
         QCOMPARE(band.x + band.y + band.cx + band.cy, 0);
 
@@ -134,7 +134,7 @@ private Q_SLOTS:
         Form1 form(platform);
         form.mAlwaysOnTop->setChecked(vbFalse);
         form.Load();
-        QCOMPARE(platform.windowPositions.at(0).insertAfter, HWND_NOTOPMOST);
+        QCOMPARE(platform.windowPositions.at(0).insertAfter, WinApi::HWND_NOTOPMOST);
         QCOMPARE(platform.windowPositions.at(0).flags, 3u);
     }
 
@@ -326,8 +326,8 @@ private Q_SLOTS:
         form.mAlwaysOnTop_Click();
         QCOMPARE(form.mAlwaysOnTop->Checked(), vbTrue);
         QCOMPARE(platform.windowPositions.size(), std::size_t{2});
-        QCOMPARE(platform.windowPositions[0].insertAfter, HWND_NOTOPMOST);
-        QCOMPARE(platform.windowPositions[1].insertAfter, HWND_TOPMOST);
+        QCOMPARE(platform.windowPositions[0].insertAfter, WinApi::HWND_NOTOPMOST);
+        QCOMPARE(platform.windowPositions[1].insertAfter, WinApi::HWND_TOPMOST);
         for (const auto& call : platform.windowPositions) {
             QCOMPARE(call.window, form.hWnd());
             QCOMPARE(call.flags, 3u);

@@ -1,10 +1,12 @@
 // The link hand-off of X11Platform (ShellExecuteA) against xdg-open: what reaches the program
 // that opens the link, byte for byte, and that nothing on the way reads the target as shell
 // code or as an option. And the mapping of a Wayland compositor's pointer position to the
-// program's screen pixels at the scales a session may use.
+// program's screen pixels at the scales a session may use. And the rest of a timer that only
+// looks at the pointer, against a watch the test moves by hand.
 
+#include "platform/qt/RestGate.h"
 #include "platform/qt/X11Platform.h"
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,6 +37,25 @@ QByteArray hostileTarget(const QString& marker) {
            "second line\tafter tab " +
            QString::fromUtf8("gr\u00fc\u00dfe \u65e5\u672c \U0001F600").toUtf8();
 }
+
+// A pointer that moves when the test says so, and a watch on it.
+class FakeWatch : public MotionWatch {
+public:
+    QPoint pointer;
+    bool canListen = true;
+    bool listening = false;
+
+    bool listen(QPoint cursor) override {
+        listening = canListen;
+        return canListen && cursor == pointer;
+    }
+    void stopListening() override { listening = false; }
+    void move(QPoint to) {
+        pointer = to;
+        if (listening)
+            reportMove();
+    }
+};
 
 } // namespace
 
@@ -93,9 +114,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, target);
         const QString marker = dir.filePath(QStringLiteral("marker"));
         X11Platform platform;
-        QCOMPARE(
-            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW),
-            SHELL_EXECUTE_OK);
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
+                                        WinApi::SW_SHOW),
+                 WinApi::SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
         const QList<QByteArray> arguments = recordedArguments();
         QCOMPARE(arguments.size(), 1);
@@ -115,13 +136,13 @@ private Q_SLOTS:
     void targetThatLooksLikeAnOptionIsRefused() {
         QFETCH(QByteArray, target);
         X11Platform platform;
-        const std::intptr_t result =
-            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW);
+        const std::intptr_t result = platform.ShellExecuteA(nullptr, "open", target.constData(),
+                                                            nullptr, nullptr, WinApi::SW_SHOW);
         QVERIFY2(result <= 32, "an error result, as for any target that cannot be opened");
         // A good target after it is the only one the fake xdg-open ever sees.
         QCOMPARE(platform.ShellExecuteA(nullptr, "open", "mailto:after@example.org", nullptr,
-                                        nullptr, SW_SHOW),
-                 SHELL_EXECUTE_OK);
+                                        nullptr, WinApi::SW_SHOW),
+                 WinApi::SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
         QCOMPARE(recordedArguments(), QList<QByteArray>{"mailto:after@example.org"});
     }
@@ -130,11 +151,13 @@ private Q_SLOTS:
         X11Platform platform;
         qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("empty-bin"))));
         QVERIFY(platform.ShellExecuteA(nullptr, "open", "mailto:vardo@example.org", nullptr,
-                                       nullptr, SW_SHOW) <= 32);
-        QVERIFY(platform.ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW) <= 32);
-        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOW) <= 32);
+                                       nullptr, WinApi::SW_SHOW) <= 32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", "", nullptr, nullptr, WinApi::SW_SHOW) <=
+                32);
+        QVERIFY(platform.ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr,
+                                       WinApi::SW_SHOW) <= 32);
         QVERIFY(platform.ShellExecuteA(nullptr, "print", "mailto:vardo@example.org", nullptr,
-                                       nullptr, SW_SHOW) <= 32);
+                                       nullptr, WinApi::SW_SHOW) <= 32);
     }
 
     // The real xdg-open, with no desktop environment, finds the handler through mimeapps.list
@@ -194,9 +217,9 @@ private Q_SLOTS:
         QByteArray target = hostileTarget(marker);
         target.replace('\n', ' ').replace('\t', ' ');
         X11Platform platform;
-        QCOMPARE(
-            platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr, SW_SHOW),
-            SHELL_EXECUTE_OK);
+        QCOMPARE(platform.ShellExecuteA(nullptr, "open", target.constData(), nullptr, nullptr,
+                                        WinApi::SW_SHOW),
+                 WinApi::SHELL_EXECUTE_OK);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 20000);
         QCOMPARE(recordedArguments(), QList<QByteArray>{target});
         QVERIFY2(!QFileInfo::exists(marker), "a substitution in the target ran");
@@ -237,6 +260,49 @@ private Q_SLOTS:
         QFETCH(QList<PointerSource::Screen>, screens);
         QFETCH(QPoint, expected);
         QCOMPARE(PointerSource::toScreen(compositor, desktop, screens), expected);
+    }
+
+    // The ticks stop once one finds the pointer where the previous one did, and come back at
+    // the next move; a timer stopped and started again (a drag) ticks again whatever the
+    // pointer did; without a watch that can see the next move they never stop.
+    void timerRestsWhileThePointerDoes() {
+        FakeWatch watch;
+        RestGate::useWatch(&watch);
+        const auto noWatch = qScopeGuard([] { RestGate::useWatch(nullptr); });
+        int ticks = 0;
+        QPoint seen;
+        RestGate gate([&] {
+            ++ticks;
+            seen = watch.pointer;
+            RestGate::pointerRead(seen);
+        });
+        gate.setInterval(10);
+        QTRY_VERIFY(gate.resting());
+        QVERIFY(watch.listening);
+        const int atRest = ticks;
+        QTest::qWait(100);
+        QCOMPARE(ticks, atRest);
+
+        watch.move(QPoint(5, 6));
+        QVERIFY(!watch.listening);
+        QTRY_COMPARE(seen, QPoint(5, 6));
+        QTRY_VERIFY(gate.resting());
+        // A drag: the timer stops at the press, the pointer moves with no watch listening,
+        // and the release starts the ticks again.
+        watch.pointer = QPoint(7, 8);
+        gate.setInterval(0);
+        QVERIFY(!watch.listening);
+        gate.setInterval(10);
+        QTRY_COMPARE(seen, QPoint(7, 8));
+        QTRY_VERIFY(gate.resting());
+
+        watch.canListen = false;
+        watch.move(QPoint(9, 9));
+        gate.setInterval(10);
+        const int polling = ticks;
+        QTRY_VERIFY(ticks > polling + 5);
+        QVERIFY(!gate.resting());
+        gate.setInterval(0);
     }
 };
 

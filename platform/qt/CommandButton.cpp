@@ -2,8 +2,6 @@
 
 #include "platform/qt/Natives.h"
 
-#include <QShortcut>
-
 CommandButton::CommandButton(Form& form, const std::string& caption, int left, int top, int width,
                              int height)
     : Control(form)
@@ -14,29 +12,14 @@ CommandButton::CommandButton(Form& form, const std::string& caption, int left, i
     QObject::connect(&button, &QPushButton::clicked, [this] { Click(); });
 }
 
-CommandButton::~CommandButton() = default;
-
-// Shortcuts of the window rather than the button's own default handling, which works only while
-// a button has the focus.
-namespace {
-
-void pressWith(QPushButton& button, std::initializer_list<Qt::Key> keys) {
-    for (const Qt::Key key : keys)
-        QObject::connect(new QShortcut(QKeySequence(key), button.window()), &QShortcut::activated,
-                         &button, &QPushButton::click);
+CommandButton::~CommandButton() {
+    leaveForm();
 }
 
-} // namespace
-
-void CommandButton::setDefault(bool isDefault) {
+// Enter itself is the form's shortcut (Form::applyButtonKeys): Qt's own default handling works
+// only while a button has the focus.
+void CommandButton::markDefault(bool isDefault) {
     QPushButton& button = native_->button;
     button.setDefault(isDefault);
     button.setAutoDefault(isDefault);
-    if (isDefault)
-        pressWith(button, {Qt::Key_Return, Qt::Key_Enter});
-}
-
-void CommandButton::setCancel(bool isCancel) {
-    if (isCancel)
-        pressWith(native_->button, {Qt::Key_Escape});
 }

@@ -1,6 +1,6 @@
 #include "platform/Form.h"
 
-#include "platform/Control.h"
+#include "platform/CommandButton.h"
 #include "platform/StdFont.h"
 #include "platform/qt/Natives.h"
 #include "platform/qt/QtColour.h"
@@ -9,9 +9,7 @@
 #include "platform/qt/Resources.h"
 #include "platform/qt/X11Window.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScreen>
 
 #include <cmath>
@@ -25,15 +23,29 @@ Qt::WindowFlags windowFlags(BorderStyle style) {
            Qt::WindowCloseButtonHint;
 }
 
+// Shortcuts of the form's window for keys that press button (if any).
+void pressWith(std::vector<std::unique_ptr<QShortcut>>& shortcuts, QWidget& window,
+               CommandButton* button, std::initializer_list<Qt::Key> keys) {
+    shortcuts.clear();
+    if (!button)
+        return;
+    for (const Qt::Key key : keys) {
+        shortcuts.push_back(std::make_unique<QShortcut>(QKeySequence(key), &window));
+        QObject::connect(shortcuts.back().get(), &QShortcut::activated, &button->native().button,
+                         &QPushButton::click);
+    }
+}
+
 } // namespace
 
 Form::Form(Platform& platform)
     : platform_(platform)
-    , native_(std::make_unique<Native>(*this)) {}
+    , native_(std::make_unique<Native>(*this)) {
+    applyBorderStyle();
+}
 
 Form::~Form() {
-    while (!controls_.empty())
-        controls_.pop_back();
+    destroyControls();
 }
 
 // The native window is made when the form is first shown, with what Form_Load has set on the
@@ -44,48 +56,33 @@ HWND Form::hWnd() const {
     return handleOf(&native_->widget);
 }
 
-void Form::Load() {
-    if (native_->loaded)
-        return;
-    native_->loaded = true;
-    Form_Load();
-}
+void Form::loadWindow() {}
 
-bool Form::isLoaded() const {
-    return native_->loaded;
-}
-
-void Form::Show() {
-    Load();
+void Form::showWindow(bool first) {
     QWidget& widget = native_->widget;
-    const bool first = !native_->shown;
     if (first) {
-        native_->shown = true;
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect area(QPoint(), widget.size());
-            area.moveCenter(screen->geometry().center());
-            widget.move(area.topLeft());
+            const QRect area = screen->geometry();
+            const PointApi corner = centredOn({area.x(), area.y()}, area.width(), area.height(),
+                                              widget.width(), widget.height());
+            widget.move(corner.x, corner.y);
         }
     }
     widget.show();
-    if (first && !native_->showInTaskbar)
+    if (first && !showInTaskbar_)
         X11Window::skipTaskbarAndPager(widget);
     widget.raise();
     widget.activateWindow();
 }
 
-void Form::Unload() {
+void Form::hideWindow() {
     native_->widget.hide();
-    // Later, from the event loop: Unload is usually called by a handler of the form itself.
-    // Nothing is left to do if the form went another way meanwhile.
+}
+
+// Dropped if the form goes first: the widget is the call's context.
+void Form::finishUnloadLater() {
     QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [this, alive = QPointer<QWidget>(&native_->widget)] {
-            if (alive)
-                delete this;
-        },
-        Qt::QueuedConnection);
-    Unloaded();
+        &native_->widget, [this] { finishUnload(); }, Qt::QueuedConnection);
 }
 
 float Form::Left() const {
@@ -106,60 +103,27 @@ void Form::setTop(float top) {
     widget.move(widget.pos().x(), static_cast<int>(std::nearbyint(top)));
 }
 
-const std::string& Form::Caption() const {
-    return native_->caption;
+void Form::applyCaption() {
+    native_->widget.setWindowTitle(QString::fromStdString(caption_));
 }
 
-void Form::setCaption(const std::string& caption) {
-    native_->caption = caption;
-    native_->widget.setWindowTitle(QString::fromStdString(caption));
+void Form::applyBorderStyle() {
+    native_->widget.setWindowFlags(windowFlags(borderStyle_));
 }
 
-BorderStyle Form::borderStyle() const {
-    return native_->borderStyle;
+void Form::applyClientSize() {
+    native_->widget.setFixedSize(clientWidth_, clientHeight_);
 }
 
-void Form::setBorderStyle(BorderStyle style) {
-    native_->borderStyle = style;
-    native_->widget.setWindowFlags(windowFlags(style));
-}
-
-bool Form::ShowInTaskbar() const {
-    return native_->showInTaskbar;
-}
-
-void Form::setShowInTaskbar(bool show) {
-    native_->showInTaskbar = show;
-}
-
-int Form::ClientWidth() const {
-    return native_->widget.width();
-}
-
-int Form::ClientHeight() const {
-    return native_->widget.height();
-}
-
-void Form::setClientSize(int width, int height) {
-    native_->widget.setFixedSize(width, height);
-}
-
-PointApi Form::clientOffset() const {
-    return native_->clientOffset;
-}
-
-void Form::setClientOffset(PointApi offset) {
-    native_->clientOffset = offset;
-}
-
-std::uint32_t Form::BackColor() const {
-    return native_->backColor;
-}
-
-void Form::setBackColor(std::uint32_t colour) {
-    native_->backColor = colour;
-    setPaletteColour(native_->widget, QPalette::Window, colour);
+void Form::applyBackColor() {
+    setPaletteColour(native_->widget, QPalette::Window, backColor_);
     native_->widget.setAutoFillBackground(true);
+}
+
+void Form::applyButtonKeys() {
+    Native& native = *native_;
+    pressWith(native.defaultKeys, native.widget, defaultButton_, {Qt::Key_Return, Qt::Key_Enter});
+    pressWith(native.cancelKeys, native.widget, cancelButton_, {Qt::Key_Escape});
 }
 
 void Form::setIcon(const char* resource) {

@@ -5,12 +5,7 @@
 Menu::Menu(Form& form, const std::string& caption)
     : Control(form)
     , native_(
-          std::make_unique<Native>(*this, QString::fromStdString(caption), &form.native().widget)) {
-    native_->caption = caption;
-}
+          std::make_unique<Native>(*this, QString::fromStdString(caption), &form.native().widget))
+    , caption_(caption) {}
 
 Menu::~Menu() = default;
-
-const std::string& Menu::Caption() const {
-    return native_->caption;
-}

@@ -14,12 +14,15 @@
 #include "platform/qt/ImageWidget.h"
 #include "platform/qt/LabelWidget.h"
 #include "platform/qt/MenuWidget.h"
+#include "platform/qt/RestGate.h"
 
 #include <QAction>
 #include <QPushButton>
-#include <QTimer>
+#include <QShortcut>
 
-#include <string>
+#include <functional>
+#include <memory>
+#include <vector>
 
 struct Form::Native {
     explicit Native(Form& form)
@@ -29,13 +32,10 @@ struct Form::Native {
     static void queryUnload(Form& form) { form.Form_QueryUnload(); }
 
     FormWidget widget;
-    std::string caption;
-    BorderStyle borderStyle = BorderStyle::None;
-    bool showInTaskbar = true;
-    PointApi clientOffset;
-    std::uint32_t backColor = 0;
-    bool loaded = false;
-    bool shown = false;
+    // Enter and Return for the default button, Esc for the cancel button: shortcuts of the
+    // window, made while the form has such a button, so that they work wherever the focus is.
+    std::vector<std::unique_ptr<QShortcut>> defaultKeys;
+    std::vector<std::unique_ptr<QShortcut>> cancelKeys;
 };
 
 struct Image::Native {
@@ -46,8 +46,11 @@ struct Image::Native {
 };
 
 struct Timer::Native {
-    QTimer timer;
-    int interval = 0;
+    explicit Native(std::function<void()> tick)
+        : gate(std::move(tick)) {}
+
+    // Leaves out the ticks that would find the pointer where the last one did.
+    RestGate gate;
 };
 
 struct Label::Native {
@@ -70,11 +73,9 @@ struct Menu::Native {
         : menu(control, title, form) {}
 
     MenuWidget menu;
-    std::string caption;
 };
 
 struct MenuEntry::Native {
     // Belongs to the menu's widget until the entry goes.
     QAction* action = nullptr;
-    std::string caption;
 };

@@ -4,21 +4,12 @@
 
 Timer::Timer(Form& form, int interval)
     : Control(form)
-    , native_(std::make_unique<Native>()) {
-    QObject::connect(&native_->timer, &QTimer::timeout, [this] { Tick(); });
+    , native_(std::make_unique<Native>([this] { Tick(); })) {
     setInterval(interval);
 }
 
 Timer::~Timer() = default;
 
-int Timer::Interval() const {
-    return native_->interval;
-}
-
-void Timer::setInterval(int milliseconds) {
-    native_->interval = milliseconds;
-    if (milliseconds > 0)
-        native_->timer.start(milliseconds);
-    else
-        native_->timer.stop();
+void Timer::applyInterval() {
+    native_->gate.setInterval(interval_);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/qt/Natives.h"
 #include "platform/qt/QtHandles.h"
+#include "platform/qt/RawMotionWatch.h"
+#include "platform/qt/RestGate.h"
 #include "platform/qt/X11Window.h"
 
 #include <QCoreApplication>
@@ -62,11 +64,24 @@ void X11Platform::reportLostDisplayOnce() {
     toolkitMessages = qInstallMessageHandler(onToolkitMessage);
 }
 
+void X11Platform::usePointerSource(std::unique_ptr<PointerSource> source) {
+    pointerSource = std::move(source);
+    MotionWatch* watch = nullptr;
+    if (pointerSource)
+        watch = pointerSource->moves();
+    else if (!PointerSource::waylandSession()) {
+        rawMotion = RawMotionWatch::open();
+        watch = rawMotion.get();
+    }
+    RestGate::useWatch(watch);
+}
+
 std::int32_t X11Platform::GetCursorPos(PointApi& point) {
     QPoint at;
     if (!pointerSource || !pointerSource->position(at))
         // One QueryPointer round trip, in logical pixels.
         at = QCursor::pos();
+    RestGate::pointerRead(at);
     point.x = at.x();
     point.y = at.y();
     return 1;
@@ -91,7 +106,8 @@ HRGN X11Platform::CreatePolygonRgn(const PointApi* points, std::int32_t count,
         polygon << QPoint(points[i].x, points[i].y);
     // For a polygon that never crosses itself both rules cover the same inside; 0 (no rule
     // at all) is read as alternate.
-    return makeRegion(QRegion(polygon, fillMode == WINDING ? Qt::WindingFill : Qt::OddEvenFill));
+    return makeRegion(
+        QRegion(polygon, fillMode == WinApi::WINDING ? Qt::WindingFill : Qt::OddEvenFill));
 }
 
 std::int32_t X11Platform::SetWindowRgn(HWND window, HRGN region, bool redraw) {
@@ -119,8 +135,8 @@ std::int32_t X11Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, s
     // the window. On a mapped window the flag goes to the QWindow instead, which sends
     // _NET_WM_STATE_ABOVE to the window manager: QWidget::setWindowFlag would destroy and
     // re-create the window, and QWidget re-creates it too at show() if the two disagree.
-    if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
-        const bool topmost = insertAfter == HWND_TOPMOST;
+    if (insertAfter == WinApi::HWND_TOPMOST || insertAfter == WinApi::HWND_NOTOPMOST) {
+        const bool topmost = insertAfter == WinApi::HWND_TOPMOST;
         if (!widget->isVisible())
             widget->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);
         else if (QWindow* native = widget->windowHandle()) {
@@ -128,9 +144,9 @@ std::int32_t X11Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, s
             X11Window::setLayer(*widget, topmost);
         }
     }
-    if (!(flags & SWP_NOMOVE))
+    if (!(flags & WinApi::SWP_NOMOVE))
         widget->move(x, y);
-    if (!(flags & SWP_NOSIZE))
+    if (!(flags & WinApi::SWP_NOSIZE))
         widget->resize(cx, cy);
     return 1;
 }
@@ -138,20 +154,20 @@ std::int32_t X11Platform::SetWindowPos(HWND window, std::intptr_t insertAfter, s
 std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char* file, const char*,
                                          const char*, std::int32_t) {
     if (!file || !*file)
-        return SE_ERR_FNF;
+        return WinApi::SE_ERR_FNF;
     if (operation && std::strcmp(operation, "open") != 0)
-        return SE_ERR_NOASSOC;
+        return WinApi::SE_ERR_NOASSOC;
     // xdg-open would read a target that starts with '-' as one of its options (--help,
     // --manual) and has no "--" to end them. The targets are mail and web addresses, which
     // never start so: refuse it rather than hand it over.
     if (file[0] == '-')
-        return SE_ERR_FNF;
+        return WinApi::SE_ERR_FNF;
     // xdg-open finds the desktop's handler for the scheme. The target is one argument of its
     // own, never seen by a shell; the child is detached, so nothing waits for it and nothing
     // is left to reap.
     const bool started =
         QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLocal8Bit(file)});
-    return started ? SHELL_EXECUTE_OK : SE_ERR_FNF;
+    return started ? WinApi::SHELL_EXECUTE_OK : WinApi::SE_ERR_FNF;
 }
 
 void X11Platform::PopupMenu(HWND, Menu& menu) {

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/MotionWatch.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <memory>
 
@@ -14,10 +15,11 @@ public:
     static void reportLostDisplayOnce();
 
     // Where the pointer comes from on a Wayland desktop (PointerSource::forSession); without
-    // one, and whenever it cannot tell, the X server is asked.
-    void usePointerSource(std::unique_ptr<PointerSource> source) {
-        pointerSource = std::move(source);
-    }
+    // one, and whenever it cannot tell, the X server is asked. Also chooses what tells the
+    // timers that the pointer moved (RestGate): the source's pushes on a Wayland desktop, the
+    // X server's raw motion in an X11 session, nothing (the timers keep looking) under XWayland
+    // without a source, where raw motion stops at the edge of the X11 windows.
+    void usePointerSource(std::unique_ptr<PointerSource> source);
 
     std::int32_t GetCursorPos(PointApi& point) override;
     std::int32_t ScreenToClient(HWND window, PointApi& point) override;
@@ -38,4 +40,5 @@ public:
 
 private:
     std::unique_ptr<PointerSource> pointerSource;
+    std::unique_ptr<MotionWatch> rawMotion;
 };

@@ -1,6 +1,6 @@
 #include "face/Form1.h"
 #include "platform/qt/X11Platform.h"
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QApplication>
 

@@ -47,13 +47,6 @@ void CommandButton::Native::rescale() {
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont::of(font, form.dpi)), TRUE);
 }
 
-// The default button wears the heavier frame that tells Enter presses it.
-void CommandButton::Native::markDefault(bool value) {
-    isDefault = value;
-    if (hwnd)
-        SendMessageW(hwnd, BM_SETSTYLE, value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
-}
-
 CommandButton::CommandButton(Form& form, const std::string& caption, int left, int top, int width,
                              int height)
     : Control(form)
@@ -65,33 +58,18 @@ CommandButton::CommandButton(Form& form, const std::string& caption, int left, i
 }
 
 CommandButton::~CommandButton() {
+    leaveForm();
     Form::Native& form = native_->form;
     form.buttons.erase(std::remove(form.buttons.begin(), form.buttons.end(), native_.get()),
                        form.buttons.end());
-    if (form.defaultButton == this)
-        form.defaultButton = nullptr;
-    if (form.cancelButton == this)
-        form.cancelButton = nullptr;
     if (native_->hwnd)
         DestroyWindow(native_->hwnd);
 }
 
-void CommandButton::setDefault(bool isDefault) {
-    Form::Native& form = native_->form;
-    if (isDefault) {
-        if (form.defaultButton && form.defaultButton != this)
-            form.defaultButton->native().markDefault(false);
-        form.defaultButton = this;
-    } else if (form.defaultButton == this) {
-        form.defaultButton = nullptr;
-    }
-    native_->markDefault(isDefault);
-}
-
-void CommandButton::setCancel(bool isCancel) {
-    Form::Native& form = native_->form;
-    if (isCancel)
-        form.cancelButton = this;
-    else if (form.cancelButton == this)
-        form.cancelButton = nullptr;
+// The default button wears the heavier frame that tells Enter presses it.
+void CommandButton::markDefault(bool isDefault) {
+    native_->isDefault = isDefault;
+    if (native_->hwnd)
+        SendMessageW(native_->hwnd, BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON,
+                     TRUE);
 }

@@ -29,14 +29,6 @@ const User32& user32() {
     return calls;
 }
 
-// Rounds towards minus infinity, also for the negative positions left of or above a window.
-int floorDivide(long long numerator, long long denominator) {
-    long long quotient = numerator / denominator;
-    if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0)))
-        --quotient;
-    return static_cast<int>(quotient);
-}
-
 // A scale Windows would never report (a call that failed) counts as the standard one.
 int sane(long long dpi) {
     return dpi > 0 ? static_cast<int>(dpi) : Dpi::standard;
@@ -79,20 +71,7 @@ void Dpi::scaleNonClientArea(HWND window) {
         user32().enableNonClientDpiScaling(window);
 }
 
-int Dpi::toDevice(int logical, int dpi) {
-    return floorDivide(static_cast<long long>(logical) * dpi + standard / 2, standard);
-}
-
 RECT Dpi::toDevice(const RECT& logical, int dpi) {
     return {toDevice(logical.left, dpi), toDevice(logical.top, dpi), toDevice(logical.right, dpi),
             toDevice(logical.bottom, dpi)};
-}
-
-// The largest x with toDevice(x) <= device: the pixel whose block holds the device pixel.
-int Dpi::logicalPixel(int device, int dpi) {
-    return floorDivide(static_cast<long long>(device) * standard + standard / 2 - 1, dpi);
-}
-
-double Dpi::toLogical(int device, int dpi) {
-    return static_cast<double>(device) * standard / dpi;
 }

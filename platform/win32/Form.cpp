@@ -1,22 +1,16 @@
 #include "platform/Form.h"
 
-#include "platform/Control.h"
 #include "platform/StdFont.h"
 #include "platform/win32/Dpi.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
 
-#include <windowsx.h>
-
-#include <algorithm>
-#include <cmath>
-#include <vector>
-
 namespace {
 
 const wchar_t* const formClass = L"VardoForm";
-// Posted by Unload: the form is destroyed from the event loop, not inside its own handler.
+// Posted by Unload: Unloaded is raised from the event loop, not inside the handler that unloaded
+// the form.
 const UINT unloadMessage = WM_APP + 1;
 // Windows 10 1703 and later ask a per-monitor (v2) window for its size at a new scale before
 // they suggest where it goes.
@@ -48,26 +42,11 @@ ATOM formClassAtom() {
     return atom;
 }
 
-// Button codes of the mouse events: 1 left, 2 right, 4 middle.
-int heldButtons(WPARAM keys) {
-    return ((keys & MK_LBUTTON) ? vbLeftButton : 0) | ((keys & MK_RBUTTON) ? vbRightButton : 0) |
-           ((keys & MK_MBUTTON) ? vbMiddleButton : 0);
-}
-
-int shiftState(WPARAM keys) {
-    return ((keys & MK_SHIFT) ? 1 : 0) | ((keys & MK_CONTROL) ? 2 : 0) |
-           (GetKeyState(VK_MENU) < 0 ? 4 : 0);
-}
-
 // Wine's ntdll has an export of its own that Windows' has not.
 bool underWine() {
     static const bool wine =
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
-}
-
-bool contains(const RECT& rect, POINT at) {
-    return at.x >= rect.left && at.x < rect.right && at.y >= rect.top && at.y < rect.bottom;
 }
 
 DWORD styleFor(BorderStyle borderStyle) {
@@ -82,33 +61,10 @@ DWORD exStyleFor(bool showInTaskbar) {
     return showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
 }
 
-// The region with each rectangle's edges moved to where the logical edges land at dpi: every
-// logical pixel inside it becomes the whole block of device pixels that shows it.
-HRGN enlarged(HRGN region, int dpi) {
-    const DWORD size = GetRegionData(region, 0, nullptr);
-    std::vector<char> buffer(size);
-    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
-    // Should the region be unreadable, the window goes uncut rather than invisible.
-    if (size == 0 || GetRegionData(region, size, data) != size)
-        return nullptr;
-    auto* rects = reinterpret_cast<RECT*>(data->Buffer);
-    DWORD kept = 0;
-    for (DWORD i = 0; i < data->rdh.nCount; ++i) {
-        const RECT device = Dpi::toDevice(rects[i], dpi);
-        if (device.left < device.right && device.top < device.bottom)
-            rects[kept++] = device;
-    }
-    data->rdh.nCount = kept;
-    data->rdh.nRgnSize = kept * sizeof(RECT);
-    data->rdh.rcBound = Dpi::toDevice(data->rdh.rcBound, dpi);
-    return ExtCreateRegion(nullptr, sizeof(RGNDATAHEADER) + kept * sizeof(RECT), data);
-}
-
 } // namespace
 
 Form::Native::Native(Form& owner)
-    : owner(owner)
-    , backColor(GetSysColor(COLOR_BTNFACE)) {}
+    : owner(owner) {}
 
 Form::Native::~Native() {
     if (hwnd) {
@@ -131,8 +87,8 @@ Form::Native* Form::Native::of(HWND window) {
 void Form::Native::create() {
     dpi = Dpi::system();
     const RECT outer = outerRect(dpi);
-    CreateWindowExW(exStyleFor(showInTaskbar), MAKEINTATOM(formClassAtom()),
-                    Text::wide(caption).c_str(), styleFor(borderStyle), 0, 0,
+    CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
+                    Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
                     outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                     GetModuleHandleW(nullptr), this);
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
@@ -144,18 +100,10 @@ void Form::Native::create() {
         timer->apply();
 }
 
-void Form::Native::invalidate(const RECT& area) {
-    if (hwnd)
-        InvalidateRect(hwnd, &area, FALSE);
-}
-
-RECT Form::Native::toDevice(const RECT& logical) const {
-    return Dpi::toDevice(logical, dpi);
-}
-
 RECT Form::Native::outerRect(int atDpi) const {
-    const RECT client = Dpi::toDevice(RECT{0, 0, clientWidth, clientHeight}, atDpi);
-    RECT outer = Dpi::outerRect(client, styleFor(borderStyle), exStyleFor(showInTaskbar), atDpi);
+    const RECT client = Dpi::toDevice(RECT{0, 0, owner.clientWidth_, owner.clientHeight_}, atDpi);
+    RECT outer = Dpi::outerRect(client, styleFor(owner.borderStyle_),
+                                exStyleFor(owner.showInTaskbar_), atDpi);
     OffsetRect(&outer, -outer.left, -outer.top);
     return outer;
 }
@@ -172,31 +120,6 @@ void Form::Native::rescale(int newDpi, POINT corner) {
     loadIcons();
     canvas.reset();
     InvalidateRect(hwnd, nullptr, FALSE);
-}
-
-void Form::Native::setOutline(HRGN region) {
-    if (outline)
-        DeleteObject(outline);
-    outline = region;
-}
-
-// The outline is in logical client pixels; the region Windows takes is in device pixels of
-// the whole window, measured from its outer corner.
-BOOL Form::Native::cutToOutline(bool redraw) {
-    if (!outline)
-        return ::SetWindowRgn(hwnd, nullptr, redraw ? TRUE : FALSE);
-    HRGN region = enlarged(outline, dpi);
-    if (!region)
-        return ::SetWindowRgn(hwnd, nullptr, redraw ? TRUE : FALSE);
-    RECT outer{};
-    GetWindowRect(hwnd, &outer);
-    POINT client{0, 0};
-    ClientToScreen(hwnd, &client);
-    OffsetRgn(region, client.x - outer.left, client.y - outer.top);
-    const BOOL result = ::SetWindowRgn(hwnd, region, redraw ? TRUE : FALSE);
-    if (!result)
-        DeleteObject(region);
-    return result;
 }
 
 void Form::Native::loadIcons() {
@@ -289,112 +212,20 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         owner.Form_QueryUnload();
         return 0;
     case unloadMessage:
-        // The form goes, and this native with it: nothing after this line may touch either.
-        delete &owner;
+        // Unloaded's handler may delete the form, and this native with it: nothing after this
+        // line may touch either.
+        owner.finishUnload();
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Back to front into the canvas, then onto the window in one copy, so nothing flickers.
-void Form::Native::paint() {
-    PAINTSTRUCT ps;
-    HDC target = BeginPaint(hwnd, &ps);
-    const RECT client = toDevice(RECT{0, 0, clientWidth, clientHeight});
-    if (!canvas || canvas->width() != client.right || canvas->height() != client.bottom)
-        canvas = std::make_unique<Canvas>(client.right, client.bottom);
-    const RECT& area = ps.rcPaint;
-    canvas->fill(area, backColor);
-    for (Windowless* control : windowless) {
-        RECT overlap;
-        const RECT bounds = toDevice(control->box());
-        if (IntersectRect(&overlap, &bounds, &area))
-            control->paint(*canvas, overlap);
-    }
-    GdiFlush();
-    BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top,
-           canvas->dc(), area.left, area.top, SRCCOPY);
-    EndPaint(hwnd, &ps);
-}
-
-// at in device pixels.
-void Form::Native::adopt(Windowless& control) {
-    windowless.push_back(&control);
-}
-
-void Form::Native::release(Windowless& control) {
-    windowless.erase(std::remove(windowless.begin(), windowless.end(), &control), windowless.end());
-    if (pressed == &control)
-        pressed = nullptr;
-    invalidate(toDevice(control.box()));
-}
-
-Windowless* Form::Native::hit(POINT at) const {
-    for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
-        if (contains(toDevice((*control)->box()), at))
-            return *control;
-    }
-    return nullptr;
-}
-
-// The position comes from the message itself, in device pixels of the window where it stands
-// as the message is taken: the pointer's position at the event, measured against the window's
-// latest position, which is what a drag adds its moves to. The control hears it in logical
-// pixels with their fraction, so that a drag at any scale moves the window by exactly as many
-// device pixels as the pointer moved.
-void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
-    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    const int held = heldButtons(wParam);
-    const int shift = shiftState(wParam);
-    int button = 0;
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-        button = vbLeftButton;
-        break;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-        button = vbRightButton;
-        break;
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-        button = vbMiddleButton;
-        break;
-    }
-    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
-        if (!pressed) {
-            pressed = hit(at);
-            if (pressed)
-                SetCapture(hwnd);
-        }
-    }
-    Windowless* target = pressed ? pressed : hit(at);
-    if (target) {
-        const RECT box = target->box();
-        const auto x = static_cast<float>(Dpi::toLogical(at.x, dpi) - box.left);
-        const auto y = static_cast<float>(Dpi::toLogical(at.y, dpi) - box.top);
-        if (message == WM_MOUSEMOVE)
-            target->mouseMove(held, shift, x, y);
-        else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
-                 message == WM_MBUTTONDOWN)
-            target->mouseDown(button, shift, x, y);
-        else
-            target->mouseUp(button, shift, x, y);
-    }
-    const bool release =
-        message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
-    if (release && held == 0 && pressed) {
-        pressed = nullptr;
-        ReleaseCapture();
-    }
-}
-
 void Form::Native::command(int id) {
     CommandButton* button = nullptr;
     if (id == IDOK)
-        button = defaultButton;
+        button = owner.defaultButton_;
     else if (id == IDCANCEL)
-        button = cancelButton;
+        button = owner.cancelButton_;
     for (CommandButton::Native* native : buttons) {
         if (native->id == id)
             button = &native->control;
@@ -414,43 +245,35 @@ void Form::Native::focusButton() {
 
 Form::Form(Platform& platform)
     : platform_(platform)
-    , native_(std::make_unique<Native>(*this)) {}
+    , native_(std::make_unique<Native>(*this))
+    , backColor_(GetSysColor(COLOR_BTNFACE)) {}
 
 Form::~Form() {
-    while (!controls_.empty())
-        controls_.pop_back();
+    destroyControls();
 }
 
 HWND Form::hWnd() const {
     return native_->hwnd;
 }
 
-void Form::Load() {
-    if (native_->loaded)
-        return;
-    native_->loaded = true;
+void Form::loadWindow() {
     native_->create();
-    Form_Load();
 }
 
-bool Form::isLoaded() const {
-    return native_->loaded;
-}
-
-void Form::Show() {
-    Load();
+void Form::showWindow(bool first) {
     Native& native = *native_;
-    if (!native.shown) {
-        native.shown = true;
+    if (first) {
         RECT outer;
         GetWindowRect(native.hwnd, &outer);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
         const RECT& screen = monitor.rcMonitor;
-        const int x = screen.left + (screen.right - screen.left - (outer.right - outer.left)) / 2;
-        const int y = screen.top + (screen.bottom - screen.top - (outer.bottom - outer.top)) / 2;
-        SetWindowPos(native.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const PointApi corner = centredOn({screen.left, screen.top}, screen.right - screen.left,
+                                          screen.bottom - screen.top, outer.right - outer.left,
+                                          outer.bottom - outer.top);
+        SetWindowPos(native.hwnd, nullptr, corner.x, corner.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     } else if (underWine() && GetForegroundWindow() != native.hwnd) {
         // Wine 8 activates a window that is already on the screen only in its own books and
         // asks the X window manager for nothing; a window mapped anew is given the focus.
@@ -460,16 +283,15 @@ void Form::Show() {
     SetForegroundWindow(native.hwnd);
 }
 
-void Form::Unload() {
-    Native& native = *native_;
-    if (native.unloading)
-        return;
-    native.unloading = true;
-    if (native.hwnd) {
-        ShowWindow(native.hwnd, SW_HIDE);
-        PostMessageW(native.hwnd, unloadMessage, 0, 0);
-    }
-    Unloaded();
+void Form::hideWindow() {
+    if (native_->hwnd)
+        ShowWindow(native_->hwnd, SW_HIDE);
+}
+
+// Posted to the form's own window: it goes with the form, and the message with it.
+void Form::finishUnloadLater() {
+    if (native_->hwnd)
+        PostMessageW(native_->hwnd, unloadMessage, 0, 0);
 }
 
 // Left and Top are logical: the window's device position over its scale. Only differences
@@ -484,8 +306,7 @@ float Form::Left() const {
 void Form::setLeft(float left) {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    const double device = static_cast<double>(left) * native_->dpi / Dpi::standard;
-    SetWindowPos(native_->hwnd, nullptr, static_cast<int>(std::nearbyint(device)), outer.top, 0, 0,
+    SetWindowPos(native_->hwnd, nullptr, Dpi::nearestDevice(left, native_->dpi), outer.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -498,67 +319,27 @@ float Form::Top() const {
 void Form::setTop(float top) {
     RECT outer{};
     GetWindowRect(native_->hwnd, &outer);
-    const double device = static_cast<double>(top) * native_->dpi / Dpi::standard;
-    SetWindowPos(native_->hwnd, nullptr, outer.left, static_cast<int>(std::nearbyint(device)), 0, 0,
+    SetWindowPos(native_->hwnd, nullptr, outer.left, Dpi::nearestDevice(top, native_->dpi), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-const std::string& Form::Caption() const {
-    return native_->caption;
-}
-
-void Form::setCaption(const std::string& caption) {
-    native_->caption = caption;
+void Form::applyCaption() {
     if (native_->hwnd)
-        SetWindowTextW(native_->hwnd, Text::wide(caption).c_str());
+        SetWindowTextW(native_->hwnd, Text::wide(caption_).c_str());
 }
 
-BorderStyle Form::borderStyle() const {
-    return native_->borderStyle;
-}
+// The frame and the size are the window's from Load on.
+void Form::applyBorderStyle() {}
 
-void Form::setBorderStyle(BorderStyle style) {
-    native_->borderStyle = style;
-}
+void Form::applyClientSize() {}
 
-bool Form::ShowInTaskbar() const {
-    return native_->showInTaskbar;
-}
-
-void Form::setShowInTaskbar(bool show) {
-    native_->showInTaskbar = show;
-}
-
-int Form::ClientWidth() const {
-    return native_->clientWidth;
-}
-
-int Form::ClientHeight() const {
-    return native_->clientHeight;
-}
-
-void Form::setClientSize(int width, int height) {
-    native_->clientWidth = width;
-    native_->clientHeight = height;
-}
-
-PointApi Form::clientOffset() const {
-    return native_->clientOffset;
-}
-
-void Form::setClientOffset(PointApi offset) {
-    native_->clientOffset = offset;
-}
-
-std::uint32_t Form::BackColor() const {
-    return native_->backColor;
-}
-
-void Form::setBackColor(std::uint32_t colour) {
-    native_->backColor = colour;
+void Form::applyBackColor() {
     if (native_->hwnd)
         InvalidateRect(native_->hwnd, nullptr, FALSE);
 }
+
+// The dialog manager sends Enter and Esc as IDOK and IDCANCEL (Native::command).
+void Form::applyButtonKeys() {}
 
 void Form::setIcon(const char* resource) {
     native_->icon = resource;

@@ -5,17 +5,7 @@
 #include "platform/win32/Resources.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
-
-namespace {
-
-// The nearest whole pixel, ties to even.
-int nearest(float value) {
-    return static_cast<int>(std::nearbyint(value));
-}
-
-} // namespace
 
 Image::Native::Native(Image& control, Form::Native& form, const Picture& picture, int left, int top)
     : control(control)
@@ -99,20 +89,12 @@ float Image::Left() const {
     return static_cast<float>(native_->left);
 }
 
-void Image::setLeft(float left) {
-    native_->moveTo(nearest(left), native_->top);
-}
-
 float Image::Top() const {
     return static_cast<float>(native_->top);
 }
 
-void Image::setTop(float top) {
-    native_->moveTo(native_->left, nearest(top));
-}
-
-void Image::Move(float left, float top) {
-    native_->moveTo(nearest(left), nearest(top));
+void Image::place(int left, int top) {
+    native_->moveTo(left, top);
 }
 
 float Image::Width() const {

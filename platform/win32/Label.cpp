@@ -6,7 +6,6 @@
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
 
-
 Label::Native::Native(Label& control, Form::Native& form, const std::string& caption,
                       const RECT& box)
     : control(control)
@@ -24,7 +23,7 @@ void Label::Native::paint(Canvas& canvas, const RECT& area) {
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     const RECT device = form.toDevice(logicalBox);
-    SetDCBrushColor(dc, form.backColor);
+    SetDCBrushColor(dc, form.owner.BackColor());
     FillRect(dc, &device, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SelectObject(dc, GdiFont::of(font, form.dpi));
     SetTextColor(dc, foreColor);

@@ -1,7 +1,6 @@
 #pragma once
 
-// What each form and control of the Win32 run-time is made of. The platform headers come
-// before <windows.h>: some of their names are macros there.
+// What each form and control of the Win32 run-time is made of.
 
 #include "platform/CommandButton.h"
 #include "platform/Form.h"
@@ -54,13 +53,6 @@ struct Form::Native {
 
     Form& owner;
     HWND hwnd = nullptr;
-    std::string caption;
-    BorderStyle borderStyle = BorderStyle::FixedDialog;
-    bool showInTaskbar = true;
-    int clientWidth = 0;
-    int clientHeight = 0;
-    PointApi clientOffset;
-    std::uint32_t backColor;
     // Dots per inch of the window: 96 unscaled.
     int dpi = 96;
     std::string icon;
@@ -68,16 +60,11 @@ struct Form::Native {
     StdFont font{"MS Shell Dlg", 8};
     // Null while the window is not cut to a shape.
     HRGN outline = nullptr;
-    bool loaded = false;
-    bool shown = false;
-    bool unloading = false;
 
     // Back to front, as they were made.
     std::vector<Windowless*> windowless;
     std::vector<Timer::Native*> timers;
     std::vector<CommandButton::Native*> buttons;
-    CommandButton* defaultButton = nullptr;
-    CommandButton* cancelButton = nullptr;
     // The control that took a press keeps the mouse until every button is up.
     Windowless* pressed = nullptr;
     std::unique_ptr<Canvas> canvas;
@@ -114,9 +101,9 @@ struct Image::Native final : Windowless {
 };
 
 struct Timer::Native {
-    Native(Timer& control, Form::Native& form, int interval);
+    Native(Timer& control, Form::Native& form);
 
-    // Starts, restarts or stops the system's timer to match interval, once the form has a
+    // Starts, restarts or stops the system's timer to match the interval, once the form has a
     // window.
     void apply();
     void stop();
@@ -124,7 +111,6 @@ struct Timer::Native {
 
     Timer& control;
     Form::Native& form;
-    int interval;
 };
 
 struct Label::Native final : Windowless {
@@ -153,7 +139,6 @@ struct CommandButton::Native {
     void create();
     // Its place and font at the form's scale.
     void rescale();
-    void markDefault(bool isDefault);
 
     CommandButton& control;
     Form::Native& form;
@@ -166,12 +151,9 @@ struct CommandButton::Native {
     HWND hwnd = nullptr;
 };
 
-struct Menu::Native {
-    std::string caption;
-};
+// The menu itself is made each time it pops up (Win32Platform::PopupMenu).
+struct Menu::Native {};
 
 struct MenuEntry::Native {
     Menu& menu;
-    std::string caption;
-    VbBoolean checked = vbFalse;
 };

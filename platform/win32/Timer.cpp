@@ -4,16 +4,16 @@
 
 #include <algorithm>
 
-Timer::Native::Native(Timer& control, Form::Native& form, int interval)
+Timer::Native::Native(Timer& control, Form::Native& form)
     : control(control)
-    , form(form)
-    , interval(interval) {}
+    , form(form) {}
 
 // A window timer of the form's window: its ticks are WM_TIMER messages, so they wait while a
 // handler runs and arrive between other events. Setting it again restarts the period.
 void Timer::Native::apply() {
     if (!form.hwnd)
         return;
+    const int interval = control.Interval();
     if (interval > 0)
         SetTimer(form.hwnd, id(), static_cast<UINT>(interval), nullptr);
     else
@@ -27,7 +27,8 @@ void Timer::Native::stop() {
 
 Timer::Timer(Form& form, int interval)
     : Control(form)
-    , native_(std::make_unique<Native>(*this, form.native(), interval)) {
+    , native_(std::make_unique<Native>(*this, form.native()))
+    , interval_(interval) {
     form.native().timers.push_back(native_.get());
     native_->apply();
 }
@@ -38,11 +39,6 @@ Timer::~Timer() {
     timers.erase(std::remove(timers.begin(), timers.end(), native_.get()), timers.end());
 }
 
-int Timer::Interval() const {
-    return native_->interval;
-}
-
-void Timer::setInterval(int milliseconds) {
-    native_->interval = milliseconds;
+void Timer::applyInterval() {
     native_->apply();
 }

@@ -20,11 +20,15 @@ add_executable(vardo WIN32
     ${VARDO_WIN32_DIR}/CommandButton.cpp
     ${VARDO_WIN32_DIR}/Dpi.cpp
     ${VARDO_WIN32_DIR}/Form.cpp
+    ${VARDO_WIN32_DIR}/FormInput.cpp
+    ${VARDO_WIN32_DIR}/FormPaint.cpp
     ${VARDO_WIN32_DIR}/GdiFont.cpp
     ${VARDO_WIN32_DIR}/Image.cpp
     ${VARDO_WIN32_DIR}/Label.cpp
     ${VARDO_WIN32_DIR}/Menu.cpp
+    ${VARDO_WIN32_DIR}/MenuEntry.cpp
     ${VARDO_WIN32_DIR}/Resources.cpp
+    ${VARDO_WIN32_DIR}/Scale.cpp
     ${VARDO_WIN32_DIR}/Text.cpp
     ${VARDO_WIN32_DIR}/Timer.cpp
     ${VARDO_WIN32_DIR}/Win32Platform.cpp

@@ -5,7 +5,36 @@
 var vardo = "@VARDO_SERVICE@";
 var pluginName = "@PLUGIN_NAME@";
 
+// Vardo unloads the script when it ends itself. When it is killed or crashes its bus name goes,
+// and a push to it fails without a word (callDBus calls back on success only): so before a
+// push the script asks the bus whether the name still has its owner, at the first push after
+// the pointer has stopped and then at most once a second while it keeps moving, and unloads
+// itself if not. Nothing runs while the pointer rests; a script left behind by a killed Vardo
+// goes at the next move.
+var checked = 0;
+var stopped = true;
+var gone = false;
+function checkVardo() {
+    var now = Date.now();
+    if (!stopped && now - checked < 1000)
+        return;
+    stopped = false;
+    checked = now;
+    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "NameHasOwner", vardo, function (alive) {
+        if (!alive && !gone) {
+            gone = true;
+            quiet.stop();
+            workspace.cursorPosChanged.disconnect(moved);
+            workspace.virtualScreenGeometryChanged.disconnect(moved);
+            callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
+                     pluginName);
+        }
+    });
+}
+
 function push() {
+    checkVardo();
     var at = workspace.cursorPos;
     var desktop = workspace.virtualScreenGeometry;
     callDBus(vardo, "/org/example/Vardo/Pointer", "org.example.Vardo.PointerListener", "Moved",
@@ -23,6 +52,8 @@ quiet.timeout.connect(function () {
         pending = false;
         push();
         quiet.start();
+    } else {
+        stopped = true;
     }
 });
 function moved() {
@@ -35,22 +66,5 @@ function moved() {
 }
 workspace.cursorPosChanged.connect(moved);
 workspace.virtualScreenGeometryChanged.connect(moved);
-
-// Vardo unloads the script when it ends itself; when it is killed or crashes, its bus name
-// goes, and the script unloads itself at the next look.
-var watch = new QTimer();
-watch.interval = 1000;
-watch.timeout.connect(function () {
-    callDBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-             "NameHasOwner", vardo, function (alive) {
-        if (!alive) {
-            watch.stop();
-            quiet.stop();
-            callDBus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting", "unloadScript",
-                     pluginName);
-        }
-    });
-});
-watch.start();
 
 push();

@@ -24,17 +24,6 @@ import reliability as r
 SLOWDOWN = 8
 
 
-def stretch_waits():
-    wait_until = h.wait_until
-
-    def slow(predicate, timeout=h.DEFAULT_TIMEOUT, interval=0.02, message="condition"):
-        return wait_until(predicate, timeout=timeout * SLOWDOWN, interval=max(interval, 0.1),
-                          message=message)
-
-    h.wait_until = slow
-    r.h.wait_until = slow
-
-
 def session(desktop, vardo, record):
     d, v = desktop, vardo
     r.check_aim(v, r.aim_points(d, v), timeout=4 * SLOWDOWN)
@@ -86,7 +75,7 @@ def main():
                         default=os.path.join(h.SOURCE_ROOT, "tests", "sanitizer",
                                              "valgrind.supp"))
     args = parser.parse_args()
-    stretch_waits()
+    h.stretch_waits(SLOWDOWN)
 
     desktop = h.Desktop()
     try:

@@ -1,17 +1,15 @@
 """Pieces shared by the reliability tests (faults, bad input, the soak, the memcheck session).
 
-On top of harness.py: a recording link handler reached through the real xdg-open, the
+On top of the harness: a recording link handler reached through the real xdg-open, the
 process's children and memory from /proc, checks of the face's shape, window states and aim,
 a desktop whose window manager starts late or is restarted, and a desktop whose screen can be
 resized (Xephyr nested in a hidden Xvfb, since Xvfb's own screen has one fixed size).
 """
 
 import os
-import select
 import signal
 import stat
 import subprocess
-import time
 
 import harness as h
 from Xlib import X, display as xdisplay
@@ -235,43 +233,17 @@ class ResizableDesktop(h.Desktop):
     MAX_W, MAX_H = 1600, 1200
 
     def _start_server(self):
-        host = self._start_x(["Xvfb", "-screen", "0", f"{self.MAX_W}x{self.MAX_H}x24"])
+        host = self._start_x(["Xvfb", "-screen", "0", f"{self.MAX_W}x{self.MAX_H}x24"],
+                             timeout=15)
         env = dict(os.environ, DISPLAY=host)
         self.display_name = self._start_x(
             ["Xephyr", "-screen", f"{self.width}x{self.height}x24", "-resizeable",
-             "+extension", "XFIXES", "+extension", "SHAPE", "+extension", "XTEST"], env=env)
+             "+extension", "XFIXES", "+extension", "SHAPE", "+extension", "XTEST"],
+            env=env, timeout=15)
         self.d = xdisplay.Display(self.display_name)
         self.root = self.d.screen().root
         subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % h.DESKTOP_RGB],
                        env=self.env(), check=True, timeout=10)
-
-    def _start_x(self, argv, env=None):
-        read_end, write_end = os.pipe()
-        try:
-            server = subprocess.Popen(
-                argv + ["-displayfd", str(write_end), "-nolisten", "tcp", "-noreset"],
-                pass_fds=(write_end,), preexec_fn=h._die_with_parent, stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
-            self.processes.append(server)
-            os.close(write_end)
-            write_end = None
-            number = b""
-            deadline = time.monotonic() + 15
-            while not number.endswith(b"\n"):
-                remaining = deadline - time.monotonic()
-                if remaining <= 0 or server.poll() is not None:
-                    raise RuntimeError(f"{argv[0]} did not report a display number")
-                ready, _, _ = select.select([read_end], [], [], remaining)
-                if ready:
-                    chunk = os.read(read_end, 64)
-                    if not chunk:
-                        raise RuntimeError(f"{argv[0]} closed its display pipe")
-                    number += chunk
-        finally:
-            os.close(read_end)
-            if write_end is not None:
-                os.close(write_end)
-        return ":" + number.decode().strip()
 
     def resize(self, width, height):
         subprocess.run(["xrandr", "-s", f"{width}x{height}"], env=self.env(), check=True,

@@ -40,6 +40,51 @@ class Tracking(h.DesktopCase):
                 client = (sx - ox, sy - oy)
                 v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
 
+    def aim(self, sx, sy):
+        """Where the pupils stand with the pointer at screen (sx, sy)."""
+        ox, oy = self.vardo.origin()
+        return [h.expected_pupil(e, (sx - ox, sy - oy)) for e in (0, 1)]
+
+    def test_pointer_that_moves_after_resting(self):
+        # The pupils follow the first move after the pointer has rested, and a second move
+        # right after the first, whether a tick has seen the first one or not.
+        d, v = self.desktop, self.vardo
+        ox, oy = v.origin()
+        d.move(d.width - 1, oy + 80)
+        v.wait_pupils(self.aim(d.width - 1, oy + 80))
+        time.sleep(5)
+        d.move(0, oy + 80)
+        v.wait_pupils(self.aim(0, oy + 80))
+        for gap in (0, 0.05, 0.15):
+            with self.subTest(gap=gap):
+                time.sleep(1)
+                d.move(ox + 28, 0)
+                time.sleep(gap)
+                d.move(ox + 63, d.height - 1)
+                v.wait_pupils(self.aim(ox + 63, d.height - 1))
+
+    def test_release_after_resting_reaims(self):
+        # The pointer comes to the face, presses and drags it, and lies still before the
+        # release: the tick after the release aims the pupils at the pointer even though
+        # nothing moves after it.
+        d, v = self.desktop, self.vardo
+        d.move(d.width - 1, d.height - 1)
+        v.wait_pupils(self.aim(d.width - 1, d.height - 1))
+        time.sleep(1)
+        grab = (47, 30)
+        sx, sy = v.to_screen(*grab)
+        # The press follows the move at once, so that no tick is likely to see the pointer
+        # over the face before the drag stops the ticks.
+        d.move(sx, sy, sync=False)
+        d.press(1)
+        for k in range(1, 11):
+            d.move(sx + 10 * k, sy + 6 * k)
+            time.sleep(0.01)
+        v.wait_origin((sx + 100 - grab[0], sy + 60 - grab[1]))
+        time.sleep(5)
+        d.release(1)
+        v.wait_pupils([h.expected_pupil(e, grab) for e in (0, 1)])
+
     def test_drag_moves_the_face_with_the_pointer(self):
         d, v = self.desktop, self.vardo
         x0, y0 = v.origin()

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """The face on Wayland desktops, under headless KWin and GNOME Shell: the pupils follow the
 pointer that the compositor moves, also over a native Wayland window and the bare desktop,
-where XWayland does not see it; KWin's script goes with the program however it ends; the
-GNOME Shell extension takes over once enabled. (Other Wayland desktops: test_face_desktop.py.)
+where XWayland does not see it; KWin's script goes with the program however it ends (a killed
+program's at the next move of the pointer); the GNOME Shell extension pushes the pointer and
+takes over once enabled, and one of the older version without pushes is asked each tick. (Other Wayland desktops: test_face_desktop.py.)
 
 The checks every desktop shares (shape, frame, window states, stacking, drag, menu, About)
 are in test_window_managers_desktop.py. VARDO_TEST_WM=kwin or gnome-shell runs one
@@ -78,6 +79,30 @@ def bus_name_of(desktop, pid):
     raise AssertionError(f"process {pid} is not on the session bus")
 
 
+class BusCalls:
+    """dbus-monitor on the desktop's session bus, recording the calls of one method."""
+
+    def __init__(self, desktop, member):
+        self.member = member
+        self.log = os.path.join(desktop.tmp, f"monitor-{time.monotonic_ns()}.log")
+        with open(self.log, "w") as out:
+            self.process = desktop.spawn(
+                ["stdbuf", "-oL", "dbus-monitor", "--address", desktop.session_bus,
+                 f"type='method_call',member='{member}'"], stdout=out,
+                stderr=subprocess.STDOUT)
+        # It has become a monitor once it has logged its own name being taken.
+        h.wait_until(lambda: os.path.getsize(self.log) > 0, message="dbus-monitor to start")
+
+    def senders(self):
+        """The unique name of each caller, a call each."""
+        with open(self.log, errors="replace") as f:
+            return [line.split("sender=")[1].split()[0] for line in f
+                    if line.startswith("method call") and f"member={self.member}" in line]
+
+    def stop(self):
+        h.stop(self.process)
+
+
 class WaylandChecks:
     """The checks on one compositor; the classes below set `compositor`."""
 
@@ -103,7 +128,7 @@ class WaylandChecks:
     def setUp(self):
         self.desktop.move(0, 0)
         # Scripts of earlier tests' programs are gone before the next starts.
-        h.wait_until(lambda: not self.scripts(), timeout=3, message="no script in KWin")
+        self.wait_scripts(0, "no script in KWin")
 
     def start_vardo(self):
         vardo = h.Vardo(self.desktop)
@@ -129,6 +154,18 @@ class WaylandChecks:
         nodes = [line.split('"')[1] for line in xml.splitlines()
                  if line.strip().startswith("<node name=")]
         return [node for node in nodes if node.isdigit()]
+
+    def wait_scripts(self, count, message):
+        """Waits for KWin to hold `count` scripts. A script whose program was killed goes at
+        the next move of the pointer, so the pointer keeps moving meanwhile."""
+        nudge = [0]
+
+        def held():
+            nudge[0] ^= 1
+            self.desktop.move(nudge[0], 0)
+            return len(self.scripts()) == count
+
+        h.wait_until(held, timeout=3, interval=0.2, message=message)
 
     def assert_aim(self, vardo, point):
         ox, oy = vardo.origin()
@@ -181,8 +218,7 @@ class KWin(WaylandChecks, unittest.TestCase):
                 else:
                     v.process.send_signal(getattr(signal, how))
                     v.wait_exit()
-                h.wait_until(lambda: not self.scripts(), timeout=3,
-                             message=f"KWin to drop the script after {how}")
+                self.wait_scripts(0, f"KWin to drop the script after {how}")
 
     def test_two_programs_each_get_the_pointer(self):
         first, second = self.start_vardo(), self.start_vardo()
@@ -194,8 +230,7 @@ class KWin(WaylandChecks, unittest.TestCase):
         # One killed, the other keeps its script and its pointer.
         first.process.kill()
         first.wait_exit()
-        h.wait_until(lambda: len(self.scripts()) == 1, timeout=3,
-                     message="KWin to drop the killed program's script")
+        self.wait_scripts(1, "KWin to drop the killed program's script")
         self.point_at(*self.beside_face)
         self.assert_aim(second, self.beside_face)
 
@@ -276,6 +311,54 @@ class GnomeShell(WaylandChecks, unittest.TestCase):
         self.point_at(*self.beside_face)
         self.assert_aim(v, self.beside_face)
         self.assertEqual(len(v.stderr().splitlines()), 1, v.stderr())
+
+    def test_pointer_is_pushed_not_asked_for(self):
+        # Once started, the program hears of each move from the extension and never asks it
+        # where the pointer is.
+        d, v = self.desktop, self.start_vardo()
+        calls = BusCalls(d, "GetPosition")
+        self.addCleanup(calls.stop)
+        for point in (self.beside_face, self.bare_desktop, self.beside_face):
+            self.point_at(*point)
+            self.assert_aim(v, point)
+        self.assertNotIn(bus_name_of(d, v.process.pid), calls.senders())
+        self.assertEqual(v.stderr(), "")
+
+
+class OlderGnomeShellExtension(unittest.TestCase):
+    """The extension of the version before pushes, which only answers GetPosition: the
+    program asks it each tick."""
+
+    compositor = "gnome-shell"
+
+    def test_pupils_follow_by_asking(self):
+        vardo = h.vardo_binary()
+        installed = os.environ.get("VARDO_EXTENSION_DATA")
+        if not installed:
+            self.skipTest("VARDO_EXTENSION_DATA does not name the installed extension")
+        older = os.path.join(os.path.dirname(vardo), f"older-extension-{os.getpid()}")
+        self.addCleanup(shutil.rmtree, older, ignore_errors=True)
+        folder = os.path.join("gnome-shell", "extensions", h.EXTENSION_UUID)
+        shutil.copytree(os.path.join(installed, folder), os.path.join(older, folder))
+        script = os.path.join(older, folder, "extension.js")
+        with open(script) as f:
+            text = f.read()
+        self.assertIn('<method name="Watch"/>', text)
+        with open(script, "w") as f:
+            f.write(text.replace('<method name="Watch"/>', ""))
+        d = h.WaylandDesktop("gnome-shell", extension_data=older)
+        self.addCleanup(d.close)
+        v = h.Vardo(d)
+        self.addCleanup(v.stop)
+        calls = BusCalls(d, "GetPosition")
+        self.addCleanup(calls.stop)
+        point = (d.width - 10, d.height - 10)
+        d.move(*point)
+        ox, oy = v.origin()
+        client = (point[0] - ox, point[1] - oy)
+        v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        self.assertIn(bus_name_of(d, v.process.pid), calls.senders())
+        self.assertEqual(v.stderr(), "")
 
 
 if COMPOSITOR:

@@ -1,7 +1,7 @@
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
-#include "platform/wayland/GnomeShellPointerSource.h"
-#include "platform/wayland/KWinPointerSource.h"
+#include "platform/qt/wayland/GnomeShellPointerSource.h"
+#include "platform/qt/wayland/KWinPointerSource.h"
 
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
@@ -22,10 +22,13 @@ QRectF xRect(const PointerSource::Screen& screen) {
 
 } // namespace
 
+bool PointerSource::waylandSession() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qgetenv("XDG_SESSION_TYPE") == "wayland";
+}
+
 std::unique_ptr<PointerSource> PointerSource::forSession() {
-    const bool wayland =
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
-    if (!wayland)
+    if (!waylandSession())
         return nullptr;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -49,6 +52,7 @@ std::unique_ptr<PointerSource> PointerSource::forSession() {
     if (names->isServiceRegistered(QStringLiteral("org.gnome.Shell")).value()) {
         auto source = std::make_unique<GnomeShellPointerSource>(bus);
         source->checkExtension();
+        source->watchPushes();
         return source;
     }
     std::fprintf(stderr,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/qt/MotionWatch.h"
+
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -23,10 +25,15 @@ public:
     // In a Wayland session the compositor on the session bus decides; when it cannot tell,
     // this says so in one line on stderr and returns none.
     static std::unique_ptr<PointerSource> forSession();
+    // The session is a Wayland desktop's, where X11 sees the pointer only over X11 windows.
+    static bool waylandSession();
 
     // The pointer in screen pixels (logical, as Qt reports X11 positions). False when the
     // compositor cannot tell now; the caller then asks XWayland.
     virtual bool position(QPoint& screen) = 0;
+    // What reports the compositor's pushes, if the source has them: then the timers need not
+    // look while the pointer rests.
+    virtual MotionWatch* moves() { return nullptr; }
 
     // Called just before the program ends itself: leave nothing behind in the compositor.
     virtual void release() {}

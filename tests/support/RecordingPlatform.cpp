@@ -1,4 +1,4 @@
-#include "platform/RecordingPlatform.h"
+#include "tests/support/RecordingPlatform.h"
 
 #include "platform/qt/QtHandles.h"
 
@@ -57,7 +57,7 @@ std::intptr_t RecordingPlatform::ShellExecuteA(HWND owner, const char* operation
     calls << QStringLiteral("ShellExecuteA");
     shellCalls.push_back({owner, QString::fromLatin1(operation), QByteArray(file),
                           parameters != nullptr, directory != nullptr, showCommand});
-    return SHELL_EXECUTE_OK;
+    return WinApi::SHELL_EXECUTE_OK;
 }
 
 void RecordingPlatform::PopupMenu(HWND, Menu& menu) {

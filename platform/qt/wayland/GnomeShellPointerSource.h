@@ -1,16 +1,24 @@
 #pragma once
 
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QDBusConnection>
 #include <QDeadlineTimer>
+#include <QObject>
+#include <QRect>
 #include <QString>
+#include <QVariantMap>
 
-// The pointer on GNOME's Wayland session: Vardo's GNOME Shell extension answers one D-Bus call
-// with the pointer's position, and each tick makes that call once. While the extension does
-// not answer (not enabled yet, or disabled while the screen is locked) a tick gets nothing
-// and the caller asks XWayland; once it answers again it takes over.
-class GnomeShellPointerSource : public PointerSource {
+// The pointer on GNOME's Wayland session: Vardo's GNOME Shell extension pushes the pointer's
+// position to this program on every move once asked to (watchPushes), so that a tick reads the
+// last one received and the timers rest while the pointer does. An extension of an older
+// version only answers a D-Bus call with the position, and then each tick makes that call once.
+// While the extension does not answer (not enabled yet, or disabled while the screen is
+// locked) a tick gets nothing and the caller asks XWayland; once it answers again it takes
+// over, and pushes again.
+class GnomeShellPointerSource : public QObject, public PointerSource, public MotionWatch {
+    Q_OBJECT
+
 public:
     // The extension's UUID: its folder under gnome-shell/extensions and its name in
     // gnome-extensions.
@@ -25,9 +33,23 @@ public:
     // which the ticks keep asking quietly; the line comes only if it still does not answer.
     void checkExtension();
 
+    // Asks the extension to push each move from now on, and again whenever the shell enables
+    // it anew. Returns at once; the answer comes through the event loop.
+    void watchPushes();
+
     bool position(QPoint& screen) override;
+    MotionWatch* moves() override { return this; }
+    // Pushes come in: the extension reports every move.
+    bool listen(QPoint) override { return pushed; }
+
+private Q_SLOTS:
+    // The extension's push, in the shell's logical pixels.
+    void onMoved(int x, int y, int width, int height);
+    void onExtensionStateChanged(const QString& uuid, const QVariantMap& state);
 
 private:
+    void askForPushes();
+
     // The pointer and the stage's size in the shell's logical pixels, or the error.
     bool ask(QPoint& at, QRect& stage, QString& error);
     // Why the extension does not answer and what to do, from the shell's own record of it.
@@ -44,4 +66,8 @@ private:
     // When the first look's line is due, if the extension has not answered by then; forever
     // when no line is due.
     QDeadlineTimer firstLookDue{QDeadlineTimer::Forever};
+    // The extension has sent a position since it last agreed to push; the last one.
+    bool pushed = false;
+    QPoint pushedAt;
+    QRect pushedStage;
 };

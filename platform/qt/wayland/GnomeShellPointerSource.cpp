@@ -1,6 +1,8 @@
-#include "platform/wayland/GnomeShellPointerSource.h"
+#include "platform/qt/wayland/GnomeShellPointerSource.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QVariantMap>
 
@@ -119,7 +121,55 @@ bool GnomeShellPointerSource::ask(QPoint& at, QRect& stage, QString& error) {
     return true;
 }
 
+void GnomeShellPointerSource::watchPushes() {
+    // The shell enables its extensions anew after the lock screen, and an extension that is
+    // enabled again has forgotten who asked for pushes.
+    bus.connect(shellService, QStringLiteral("/org/gnome/Shell"),
+                QStringLiteral("org.gnome.Shell.Extensions"),
+                QStringLiteral("ExtensionStateChanged"), this,
+                SLOT(onExtensionStateChanged(QString, QVariantMap)));
+    // Sent to this program's unique name alone, from the shell's.
+    bus.connect(shellService, extensionPath, extensionInterface, QStringLiteral("Moved"), this,
+                SLOT(onMoved(int, int, int, int)));
+    askForPushes();
+}
+
+void GnomeShellPointerSource::askForPushes() {
+    auto* answer = new QDBusPendingCallWatcher(
+        bus.asyncCall(QDBusMessage::createMethodCall(shellService, extensionPath,
+                                                     extensionInterface, QStringLiteral("Watch")),
+                      callTimeoutMs),
+        this);
+    // Without an answer (an extension of an older version, or none enabled) the ticks keep
+    // asking for the position.
+    connect(answer, &QDBusPendingCallWatcher::finished, answer, &QObject::deleteLater);
+}
+
+void GnomeShellPointerSource::onMoved(int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    pushedAt = QPoint(x, y);
+    pushedStage = QRect(0, 0, width, height);
+    pushed = true;
+    failing = false;
+    reportMove();
+}
+
+void GnomeShellPointerSource::onExtensionStateChanged(const QString& uuid, const QVariantMap&) {
+    if (uuid != QLatin1String(extensionUuid))
+        return;
+    // Enabled or not, the pushes so far are over: the ticks ask until the next push, and are
+    // woken to do so.
+    pushed = false;
+    askForPushes();
+    reportMove();
+}
+
 bool GnomeShellPointerSource::position(QPoint& screen) {
+    if (pushed) {
+        screen = toScreen(pushedAt, pushedStage, screens());
+        return true;
+    }
     QPoint at;
     QRect stage;
     QString error;

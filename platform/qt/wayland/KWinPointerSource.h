@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/wayland/PointerSource.h"
+#include "platform/qt/wayland/PointerSource.h"
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
@@ -10,9 +10,10 @@ class QEventLoop;
 
 // The pointer on KDE Plasma's Wayland session: a KWin script that this source loads through
 // KWin's scripting interface pushes each new pointer position to this program over the
-// session bus, so a tick only reads the last one received. The script unloads itself within a
-// second or two once this program's bus name is gone, however the program ended.
-class KWinPointerSource : public QDBusVirtualObject, public PointerSource {
+// session bus, so a tick only reads the last one received, and each push is a move that ends
+// the timers' rest. The script unloads itself at the next move once this program's bus name is
+// gone, however the program ended.
+class KWinPointerSource : public QDBusVirtualObject, public PointerSource, public MotionWatch {
 public:
     // Loads and starts the script and waits for its first position. Null, with the reason in
     // `why`, if KWin would not run it.
@@ -21,6 +22,9 @@ public:
 
     bool position(QPoint& screen) override;
     void release() override;
+    MotionWatch* moves() override { return this; }
+    // The script pushes every move once it has sent the first.
+    bool listen(QPoint) override { return received; }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
     QString introspect(const QString& path) const override;

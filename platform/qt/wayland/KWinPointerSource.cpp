@@ -1,4 +1,4 @@
-#include "platform/wayland/KWinPointerSource.h"
+#include "platform/qt/wayland/KWinPointerSource.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -160,6 +160,9 @@ bool KWinPointerSource::handleMessage(const QDBusMessage& message,
     if (firstPosition)
         firstPosition->quit();
     connection.send(message.createReply());
+    // Whichever thread the bus delivers on, the timers hear of it on the main thread.
+    QMetaObject::invokeMethod(
+        this, [this] { reportMove(); }, Qt::QueuedConnection);
     return true;
 }
 

@@ -1,0 +1,5 @@
+#include "platform/Menu.h"
+
+const std::string& Menu::Caption() const {
+    return caption_;
+}

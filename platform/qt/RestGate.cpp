@@ -1,0 +1,101 @@
+#include "platform/qt/RestGate.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+MotionWatch* watch = nullptr;
+// The gate whose tick runs now; ticks run one at a time on the main thread.
+RestGate* ticking = nullptr;
+// The gates that wait for the pointer to move. The watch listens while there are any.
+std::vector<RestGate*> sleepers;
+
+} // namespace
+
+RestGate::RestGate(std::function<void()> tick)
+    : tick(std::move(tick)) {
+    soon.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, this, &RestGate::fire);
+    connect(&soon, &QTimer::timeout, this, &RestGate::fire);
+}
+
+RestGate::~RestGate() {
+    leaveSleepers();
+    if (ticking == this)
+        ticking = nullptr;
+}
+
+void RestGate::useWatch(MotionWatch* newWatch) {
+    watch = newWatch;
+    if (watch)
+        watch->moved = &RestGate::pointerMoved;
+}
+
+void RestGate::pointerRead(QPoint screen) {
+    if (ticking)
+        ticking->readNow = screen;
+}
+
+void RestGate::setInterval(int milliseconds) {
+    interval = milliseconds;
+    soon.stop();
+    leaveSleepers();
+    if (milliseconds > 0)
+        timer.start(milliseconds);
+    else
+        timer.stop();
+}
+
+void RestGate::fire() {
+    readNow.reset();
+    RestGate* outer = ticking;
+    ticking = this;
+    tick();
+    ticking = outer;
+    if (!readNow) {
+        lastRead.reset();
+        return;
+    }
+    const bool still = lastRead == readNow;
+    lastRead = readNow;
+    // The tick may have stopped or restarted the timer itself.
+    if (still && timer.isActive())
+        rest(*readNow);
+}
+
+void RestGate::rest(QPoint cursor) {
+    if (!watch)
+        return;
+    resting_ = true;
+    sleepers.push_back(this);
+    // The watch may be unable to see the next move, or find that the pointer has moved since
+    // the tick looked: then the ticks go on as they were.
+    if (!watch->listen(cursor)) {
+        leaveSleepers();
+        return;
+    }
+    timer.stop();
+}
+
+void RestGate::wake() {
+    leaveSleepers();
+    timer.start(interval);
+    soon.start(0);
+}
+
+void RestGate::leaveSleepers() {
+    if (!resting_)
+        return;
+    resting_ = false;
+    sleepers.erase(std::remove(sleepers.begin(), sleepers.end(), this), sleepers.end());
+    if (sleepers.empty() && watch)
+        watch->stopListening();
+}
+
+void RestGate::pointerMoved() {
+    // A copy: each wake changes the list.
+    const std::vector<RestGate*> waking = sleepers;
+    for (RestGate* gate : waking)
+        gate->wake();
+}

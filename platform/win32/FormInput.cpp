@@ -1,0 +1,102 @@
+#include "platform/Form.h"
+
+#include "platform/win32/Dpi.h"
+#include "platform/win32/Natives.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+// The form's windowless controls: which one the mouse is over, and the one that took a press
+// and keeps the mouse (the capture) until every button is up.
+
+namespace {
+
+// Button codes of the mouse events: 1 left, 2 right, 4 middle.
+int heldButtons(WPARAM keys) {
+    return ((keys & MK_LBUTTON) ? vbLeftButton : 0) | ((keys & MK_RBUTTON) ? vbRightButton : 0) |
+           ((keys & MK_MBUTTON) ? vbMiddleButton : 0);
+}
+
+int shiftState(WPARAM keys) {
+    return ((keys & MK_SHIFT) ? 1 : 0) | ((keys & MK_CONTROL) ? 2 : 0) |
+           (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+bool contains(const RECT& rect, POINT at) {
+    return at.x >= rect.left && at.x < rect.right && at.y >= rect.top && at.y < rect.bottom;
+}
+
+} // namespace
+
+// at in device pixels.
+void Form::Native::adopt(Windowless& control) {
+    windowless.push_back(&control);
+}
+
+void Form::Native::release(Windowless& control) {
+    windowless.erase(std::remove(windowless.begin(), windowless.end(), &control), windowless.end());
+    if (pressed == &control)
+        pressed = nullptr;
+    invalidate(toDevice(control.box()));
+}
+
+Windowless* Form::Native::hit(POINT at) const {
+    for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
+        if (contains(toDevice((*control)->box()), at))
+            return *control;
+    }
+    return nullptr;
+}
+
+// The position comes from the message itself, in device pixels of the window where it stands
+// as the message is taken: the pointer's position at the event, measured against the window's
+// latest position, which is what a drag adds its moves to. The control hears it in logical
+// pixels with their fraction, so that a drag at any scale moves the window by exactly as many
+// device pixels as the pointer moved.
+void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const int held = heldButtons(wParam);
+    const int shift = shiftState(wParam);
+    int button = 0;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        button = vbLeftButton;
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        button = vbRightButton;
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        button = vbMiddleButton;
+        break;
+    }
+    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
+        if (!pressed) {
+            pressed = hit(at);
+            if (pressed)
+                SetCapture(hwnd);
+        }
+    }
+    Windowless* target = pressed ? pressed : hit(at);
+    if (target) {
+        const RECT box = target->box();
+        const auto x = static_cast<float>(Dpi::toLogical(at.x, dpi) - box.left);
+        const auto y = static_cast<float>(Dpi::toLogical(at.y, dpi) - box.top);
+        if (message == WM_MOUSEMOVE)
+            target->mouseMove(held, shift, x, y);
+        else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+                 message == WM_MBUTTONDOWN)
+            target->mouseDown(button, shift, x, y);
+        else
+            target->mouseUp(button, shift, x, y);
+    }
+    const bool release =
+        message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
+    if (release && held == 0 && pressed) {
+        pressed = nullptr;
+        ReleaseCapture();
+    }
+}
