@@ -102,11 +102,12 @@ test: build $(if $(WINDOWS_EXE),windows)
 
 # make test-chroot: the same build and tests on a newer Debian (SUITE, unstable by default;
 # trixie works too) in a chroot cached in /var/cache/vardo, made from the mirror the host's
-# apt uses. Needs root. See tests/chroot/chroot.sh.
+# apt uses. Needs root. See tests/chroot/chroot.sh. CTEST_ARGS picks tests there too (and
+# then the package is not built).
 SUITE ?= unstable
 .PHONY: test-chroot
 test-chroot:
-	tests/chroot/chroot.sh test $(SUITE)
+	tests/chroot/chroot.sh test $(SUITE) $(CTEST_ARGS)
 
 # make soak: random pointer motion, drags, the menu, the About window and its links for
 # SOAK_MINUTES on the real vardo under Xvfb and openbox; prints its figures at the end.

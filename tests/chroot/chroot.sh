@@ -3,7 +3,9 @@
 # suite (unstable by default), next to the host's Debian 12 run.
 #
 #   tests/chroot/chroot.sh make SUITE     make or refresh the cached chroot (needs the network)
-#   tests/chroot/chroot.sh test SUITE     make it if needed, then build and test the checkout in it
+#   tests/chroot/chroot.sh test SUITE [CTEST_ARGS...]
+#                                         make it if needed, then build and test the checkout in
+#                                         it (only the tests CTEST_ARGS pick, e.g. -R kwin)
 #   tests/chroot/chroot.sh shell SUITE    an interactive shell in the isolated chroot
 #
 # The chroot is cached outside the checkout in $VARDO_CHROOT_CACHE (/var/cache/vardo by default) as
@@ -192,6 +194,7 @@ case "${1:-}" in
         make_chroot "$suite" ;;
     test|shell)
         what=$1 suite=${2:-unstable}
+        shift $(($# < 2 ? $# : 2))
         mkdir -p "$cache"
         exec 9>"$cache/chroot-$suite.lock"
         flock 9
@@ -199,7 +202,7 @@ case "${1:-}" in
         if [ "$what" = shell ]; then
             run_chroot "$suite" /bin/bash
         else
-            run_chroot "$suite" /bin/bash /src/tests/chroot/inside.sh
+            run_chroot "$suite" /bin/bash /src/tests/chroot/inside.sh "$@"
         fi ;;
     *) die "usage: $0 make|test|shell [SUITE]" ;;
 esac
