@@ -79,7 +79,10 @@ void Form1::LoadOutline() {
 
 void Form1::Timer1_Timer() {
     PointApi P;
-    platform().GetCursorPos(P);
+    // A position that cannot be read changes nothing, LastCursor included: the pupils stay
+    // where they are rather than turn to a made-up corner, and the next tick asks again.
+    if (!platform().GetCursorPos(P))
+        return;
     // Compared in screen pixels: a still cursor costs this one query and nothing else.
     if (P.x == LastCursor.x && P.y == LastCursor.y)
         return;

@@ -103,9 +103,9 @@ private:
 
     enum class Stage { New, Loaded, Unloaded };
 
-    // Each run-time's part. loadWindow runs before Form_Load, showWindow after the window's
-    // first place is set (first is true once); hideWindow hides it, and finishUnloadLater has
-    // finishUnload called from the event loop unless the form goes first. The apply hooks
+    // Each run-time's part. loadWindow runs before Form_Load; showWindow puts the window on the
+    // screen, centred (centredOn) the first time; hideWindow hides it, and finishUnloadLater
+    // has finishUnload called from the event loop unless the form goes first. The apply hooks
     // carry a property to the toolkit.
     void loadWindow();
     void showWindow(bool first);

@@ -208,6 +208,8 @@ private Q_SLOTS:
         }
     }
 
+    // A tick that finds the cursor where the last one did, or cannot read it at all, places
+    // nothing and remembers nothing.
     void idleTicksDoNothing() {
         Form1& form = loadedFace();
         // The cursor still at screen (0, 0), where the tracker starts: nothing is placed.
@@ -224,6 +226,20 @@ private Q_SLOTS:
         form.Timer1_Timer();
         QCOMPARE(platform.calls, QStringList{QStringLiteral("GetCursorPos")});
         QCOMPARE(pos(form.Eye[0]), QPoint(28, 77));
+
+        const PointApi last = form.LastCursor;
+        platform.cursorReadable = false;
+        platform.cursor = {0, 0};
+        form.Timer1_Timer();
+        QCOMPARE(platform.calls.count(QStringLiteral("ScreenToClient")), 0);
+        QCOMPARE(form.LastCursor, last);
+        QCOMPARE(pos(form.Eye[0]), QPoint(28, 77));
+        QCOMPARE(pos(form.Eye[1]), QPoint(63, 77));
+        // Readable again, the same far-off cursor is news.
+        platform.cursorReadable = true;
+        form.Timer1_Timer();
+        QCOMPARE(form.LastCursor, (PointApi{0, 0}));
+        QCOMPARE(platform.calls.count(QStringLiteral("ScreenToClient")), 1);
     }
 
     void pupilsTakeTheirMouseEvents() {

@@ -2,6 +2,7 @@
 
 #include "platform/StdFont.h"
 #include "platform/win32/Dpi.h"
+#include "platform/win32/Fatal.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
@@ -87,10 +88,13 @@ Form::Native* Form::Native::of(HWND window) {
 void Form::Native::create() {
     dpi = Dpi::system();
     const RECT outer = outerRect(dpi);
-    CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
-                    Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
-                    outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                    GetModuleHandleW(nullptr), this);
+    // hwnd is set as the window is being made (WM_NCCREATE), for the messages sent meanwhile.
+    hwnd = CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
+                           Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
+                           outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), this);
+    if (!hwnd)
+        Fatal::cannotMake("window \"" + owner.caption_ + "\"", GetLastError());
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
         rescale(own, POINT{0, 0});
     loadIcons();
@@ -261,7 +265,7 @@ void Form::loadWindow() {
 void Form::showWindow(bool first) {
     Native& native = *native_;
     if (first) {
-        RECT outer;
+        RECT outer{};
         GetWindowRect(native.hwnd, &outer);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;

@@ -19,11 +19,14 @@ POINT toPoint(const PointApi& point) {
 
 } // namespace
 
+// Refused on a locked or secure desktop, or in a disconnected remote session: point stays as
+// it was, and the tick that asked changes nothing.
 std::int32_t Win32Platform::GetCursorPos(PointApi& point) {
     POINT at{};
-    const BOOL result = ::GetCursorPos(&at);
+    if (!::GetCursorPos(&at))
+        return 0;
     point = {at.x, at.y};
-    return result;
+    return 1;
 }
 
 // The cursor's device position on the screen becomes the logical client pixel it lies in: the
@@ -75,19 +78,21 @@ std::int32_t Win32Platform::SetWindowPos(HWND window, std::intptr_t insertAfter,
     return ::SetWindowPos(window, reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags);
 }
 
-// The windows hand over UTF-8; the call takes the system code page.
+// The windows hand over UTF-8; the wide call takes every character of it, where the 8-bit call
+// would turn those outside the system code page into '?'. Operation, owner and show command go
+// over as they came; a null stays null.
 std::intptr_t Win32Platform::ShellExecuteA(HWND owner, const char* operation, const char* file,
                                            const char* parameters, const char* directory,
                                            std::int32_t showCommand) {
-    const auto local = [](const char* text) {
-        return text ? Text::systemCodePage(text) : std::string();
+    const auto wide = [](const char* text) {
+        return text ? Text::wide(text) : std::wstring();
     };
-    const std::string operationText = local(operation), fileText = local(file),
-                      parametersText = local(parameters), directoryText = local(directory);
-    return reinterpret_cast<std::intptr_t>(
-        ::ShellExecuteA(owner, operation ? operationText.c_str() : nullptr, fileText.c_str(),
-                        parameters ? parametersText.c_str() : nullptr,
-                        directory ? directoryText.c_str() : nullptr, showCommand));
+    const std::wstring operationText = wide(operation), fileText = wide(file),
+                       parametersText = wide(parameters), directoryText = wide(directory);
+    return reinterpret_cast<std::intptr_t>(::ShellExecuteW(
+        owner, operation ? operationText.c_str() : nullptr, file ? fileText.c_str() : nullptr,
+        parameters ? parametersText.c_str() : nullptr, directory ? directoryText.c_str() : nullptr,
+        showCommand));
 }
 
 // At the pointer's position when the event that asked for it happened, chosen with the left

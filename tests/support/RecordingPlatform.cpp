@@ -16,6 +16,8 @@ void RecordingPlatform::clear() {
 
 std::int32_t RecordingPlatform::GetCursorPos(PointApi& point) {
     calls << QStringLiteral("GetCursorPos");
+    if (!cursorReadable)
+        return 0;
     point = cursor;
     return 1;
 }

@@ -41,6 +41,8 @@ public:
     // Names of the calls in the order they came.
     QStringList calls;
     PointApi cursor;
+    // False: GetCursorPos fails, as Windows' does on a locked or secure desktop.
+    bool cursorReadable = true;
     std::vector<PolygonCall> polygons;
     std::vector<WindowRgnCall> windowRegions;
     std::vector<WindowPosCall> windowPositions;

@@ -35,5 +35,5 @@ from .processes import (DEFAULT_TIMEOUT, SANITIZER_REPORT_MARKS, _die_with_paren
 from .vardo import DesktopCase, Vardo, main, vardo_binary  # noqa: F401
 from .wayland import (COMPOSITORS, EXTENSION_UUID, LINUX_BUTTONS, WaylandDesktop,  # noqa: F401
                       make_desktop)
-from .wine import WINE, WINE_ENV, make_wine_prefix  # noqa: F401
+from .wine import WINE, WINE_ENV, make_wine_prefix, wine_env, wineserver  # noqa: F401
 from .x11 import DESKTOP_RGB, SCREEN_H, SCREEN_W, WINDOW_MANAGERS, Desktop  # noqa: F401
