@@ -51,6 +51,9 @@ void Form::Native::release(Windowless& control) {
     if (pressed == &control) {
         pressed = nullptr;
         pressedLeft = false;
+        // Nothing else would let go of it: the release finds no pressed control.
+        if (hwnd && GetCapture() == hwnd)
+            ReleaseCapture();
     }
     invalidate(toDevice(control.box()));
 }
