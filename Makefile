@@ -129,14 +129,14 @@ deb: build
 # make bench BENCH_ARGS="--runs 5 --phase 60". It exits non-zero when vardo misses one of its
 # budgets.
 BENCH_ARGS ?=
-BENCH_INSTALLED := $(CURDIR)/$(BUILD)/tests/wayland/installed
+BENCH_INSTALLED := $(abspath $(BUILD))/tests/wayland/installed
 
 .PHONY: bench
 
 bench: build
 	cmake --install $(BUILD) --prefix $(BENCH_INSTALLED) > /dev/null
 	VARDO_EXTENSION_DATA=$(BENCH_INSTALLED)/share \
-	VARDO_FAKE_INPUT=$(CURDIR)/$(BUILD)/tests/wayland/vardo-test-fake-input \
+	VARDO_FAKE_INPUT=$(abspath $(BUILD))/tests/wayland/vardo-test-fake-input \
 		/usr/bin/python3 bench/vardo_bench.py --vardo $(BUILD)/vardo \
 		--floor $(BUILD)/bench/vardo-bench-floor --out $(BUILD)/bench $(BENCH_ARGS)
 

@@ -69,10 +69,6 @@ public:
 
     Event<> Unloaded;
 
-    // Where a window of width x height pixels stands centred on a screen area.
-    static PointApi centredOn(PointApi screenCorner, int screenWidth, int screenHeight, int width,
-                              int height);
-
     struct Native;
     Native& native() const { return *native_; }
 
@@ -117,6 +113,10 @@ private:
     void applyBackColor();
     // Enter or Esc changed hands (defaultButton_, cancelButton_).
     void applyButtonKeys();
+
+    // Where a window of width x height pixels stands centred on a screen area, for showWindow.
+    static PointApi centredOn(PointApi screenCorner, int screenWidth, int screenHeight, int width,
+                              int height);
 
     void finishUnload();
     // Last made first, while the window they stand in is still there. A control that is

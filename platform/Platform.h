@@ -40,6 +40,8 @@ public:
                                         std::int32_t showCommand) = 0;
 
     // Shows menu at the cursor and returns when it has closed, after the chosen entry's Click.
+    // The menu takes the pointer: a control that has a left press and not its release yet has
+    // its left MouseUp as the menu opens, at the pointer, and not again for the release.
     virtual void PopupMenu(HWND window, Menu& menu) = 0;
     // Runs the pending window events (painting, timers), but no input: a mouse handler that
     // calls this is never re-entered by the next mouse event.

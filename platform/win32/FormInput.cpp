@@ -42,7 +42,6 @@ POINTFLOAT relativeTo(const Windowless& control, POINT at, int dpi) {
 
 } // namespace
 
-// at in device pixels.
 void Form::Native::adopt(Windowless& control) {
     windowless.push_back(&control);
 }
@@ -52,10 +51,14 @@ void Form::Native::release(Windowless& control) {
     if (pressed == &control) {
         pressed = nullptr;
         pressedLeft = false;
+        // Nothing else would let go of it: the release finds no pressed control.
+        if (hwnd && GetCapture() == hwnd)
+            ReleaseCapture();
     }
     invalidate(toDevice(control.box()));
 }
 
+// at in device client pixels; the control in front wins.
 Windowless* Form::Native::hit(POINT at) const {
     for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
         if (contains(toDevice((*control)->box()), at))

@@ -128,11 +128,7 @@ class FaceWindow(h.DesktopCase):
         ready, _, _ = select.select([process.stdout], [], [], 30)
         self.assertTrue(ready, "take_capture said nothing")
         self.assertEqual(process.stdout.readline().strip(), "taken")
-        ox, oy = dragged
-        for px in (0, d.width - 1):
-            d.move(px, oy + 80)
-            client = (px - ox, 80)
-            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_follows_across(dragged)
         d.release(1)
         self.assertEqual(v.origin(), dragged)
 
@@ -164,7 +160,7 @@ class OtherWaylandDesktop(h.DesktopCase):
                 ox, oy = v.origin()
                 d.move(d.width - 1, oy + 80)
                 client = (d.width - 1 - ox, 80)
-                v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+                v.wait_aimed(client)
                 lines = v.stderr().splitlines()
                 self.assertEqual(len(lines), 1, v.stderr())
                 self.assertIn(says, lines[0])

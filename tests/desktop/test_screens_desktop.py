@@ -60,14 +60,14 @@ class TwoMonitors(h.DesktopCase):
             with self.subTest(cursor=sx):
                 d.move(sx, oy + 80)
                 client = (sx - ox, 80)
-                expected = [h.expected_pupil(0, client), h.expected_pupil(1, client)]
+                expected = h.expected_pupils(client)
                 v.wait_pupils(expected)
                 for (left, _), (home_left, _) in zip(expected, h.PUPIL_HOME):
                     self.assertEqual(looks, "right" if left > home_left else "left")
         # And the cursor below the face, over the second monitor: the pupils look down.
         d.move(x1 + 10, 590)
         client = (x1 + 10 - ox, 590 - oy)
-        v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_aimed(client)
 
 
 class TwoMonitorsPrimaryRight(TwoMonitors):
