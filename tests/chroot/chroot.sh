@@ -141,6 +141,12 @@ make_chroot() {
         return
     fi
     mirror=$(host_mirror) || die "no Debian source for the host's suite in /etc/apt/sources*"
+    if ! command -v mmdebstrap >/dev/null; then
+        log "installing mmdebstrap"
+        apt-get -o DPkg::Lock::Timeout=900 update >/dev/null
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y \
+            --no-install-recommends mmdebstrap >/dev/null
+    fi
     tmp=$(mktemp -d "$cache/.chroot-$suite.XXXXXX")
     trap 'rm -rf --one-file-system "$tmp"' EXIT
     log "making chroot-$suite from the host's Debian mirror (takes a while)"
