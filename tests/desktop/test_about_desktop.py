@@ -152,8 +152,7 @@ class AboutWindow(AboutCase):
     def test_not_above_when_the_face_is_not_always_on_top(self):
         d, v = self.desktop, self.vardo
         menu, _ = v.open_menu()
-        d.key("t")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "t")
         h.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in d.wm_state(v.face),
                      message="the face to leave the topmost band")
         about = self.open_about()
