@@ -1,6 +1,7 @@
 #include "platform/win32/Resources.h"
 
 #include "platform/win32/Dpi.h"
+#include "platform/win32/Fatal.h"
 #include "platform/win32/Text.h"
 
 #include <wincodec.h>
@@ -17,8 +18,7 @@ namespace {
     char message[256];
     std::snprintf(message, sizeof message, "The program's %s %s (error 0x%08lX).", name.c_str(),
                   what, static_cast<unsigned long>(result));
-    MessageBoxW(nullptr, Text::wide(message).c_str(), L"Vardo", MB_ICONERROR | MB_OK);
-    ExitProcess(1);
+    Fatal::stop(message);
 }
 
 void check(HRESULT result, const std::string& name) {

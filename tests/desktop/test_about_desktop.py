@@ -89,12 +89,7 @@ class AboutCase(h.DesktopCase):
                      message="the About window to close")
 
     def check_tracking(self):
-        d, v = self.desktop, self.vardo
-        ox, oy = v.origin()
-        for sx in (0, d.width - 1):
-            d.move(sx, oy + 80)
-            client = (sx - ox, 80)
-            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        self.vardo.wait_follows_across(self.vardo.origin())
 
     def box_centre(self, about, box):
         x, y, w, hh = box

@@ -152,6 +152,7 @@ void GnomeShellPointerSource::onMoved(int x, int y, int width, int height) {
     pushedStage = QRect(0, 0, width, height);
     pushed = true;
     failing = false;
+    answered = true;
     reportMove();
 }
 

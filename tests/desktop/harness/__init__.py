@@ -25,8 +25,8 @@ from Xlib import X  # noqa: F401
 from Xlib.ext import shape, xtest  # noqa: F401
 
 from .geometry import (EYES, FACE_H, FACE_W, OUTLINE, OUTLINE_CLIENT, PUPIL_H,  # noqa: F401
-                       PUPIL_HOME, PUPIL_W, _segment_distance, expected_pupil, f32,
-                       inside_polygon, outline_classes)
+                       PUPIL_HOME, PUPIL_W, _segment_distance, expected_pupil,
+                       expected_pupils, f32, inside_polygon, outline_classes)
 from .pictures import (RESOURCES, SOURCE_ROOT, Shot, face_picture, find_pupil,  # noqa: F401
                        picture, read_picture)
 from .processes import (DEFAULT_TIMEOUT, SANITIZER_REPORT_MARKS, _die_with_parent,  # noqa: F401
