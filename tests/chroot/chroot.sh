@@ -88,7 +88,10 @@ in_chroot() {
     local root=$1 net=$2; shift 2
     local netflag=""
     [ "$net" = offline ] && netflag=--net
-    unshare --mount --pid --fork --kill-child $netflag --propagation private \
+    # setpriv: killed with the script that started it, even by SIGKILL (--kill-child then
+    # takes every process in the namespace along).
+    ${IN_CHROOT_EXEC:+exec} setpriv --pdeathsig KILL \
+        unshare --mount --pid --fork --kill-child $netflag --propagation private \
         /bin/bash -euc '
             root=$1 net=$2; shift 2
             if [ -n "${OVERLAY:-}" ]; then
@@ -150,11 +153,14 @@ make_chroot() {
     tmp=$(mktemp -d "$cache/.chroot-$suite.XXXXXX")
     trap 'rm -rf --one-file-system "$tmp"' EXIT
     log "making chroot-$suite from the host's Debian mirror (takes a while)"
-    mmdebstrap --variant=apt --mode=root \
-        --aptopt='Acquire::Check-Valid-Until "false"' \
-        --aptopt='APT::Install-Recommends "false"' \
-        --include="$(packages | tr ' \n' ',,' | sed 's/,,*/,/g; s/^,//; s/,$//')" \
-        "$suite" "$tmp" "$mirror"
+    # In a mount namespace of its own, so that the mounts it makes in the new chroot cannot
+    # outlive it, whatever ends it.
+    setpriv --pdeathsig KILL unshare --mount --propagation private \
+        mmdebstrap --variant=apt --mode=root \
+            --aptopt='Acquire::Check-Valid-Until "false"' \
+            --aptopt='APT::Install-Recommends "false"' \
+            --include="$(packages | tr ' \n' ',,' | sed 's/,,*/,/g; s/^,//; s/,$//')" \
+            "$suite" "$tmp" "$mirror"
     date -u +%FT%TZ > "$tmp/.vardo-chroot"
     rm -rf --one-file-system "$root.old"
     [ ! -d "$root" ] || mv "$root" "$root.old"
@@ -182,7 +188,7 @@ run_chroot() {
     # In the background, so that a signal to this script (CI's time-out, Ctrl-C) is acted
     # on at once: the trap ends the namespace, whose processes all die with its first.
     MOUNTS="$checkout /src ro
-$build /build" OVERLAY=$run in_chroot "$root" offline "$@" <&0 &
+$build /build" OVERLAY=$run IN_CHROOT_EXEC=1 in_chroot "$root" offline "$@" <&0 &
     child=$!
     trap 'kill "$child" 2>/dev/null; wait "$child"; exit 130' INT
     trap 'kill "$child" 2>/dev/null; wait "$child"; exit 143' TERM

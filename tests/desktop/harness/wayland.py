@@ -10,7 +10,7 @@ import subprocess
 import time
 import unittest
 
-from Xlib import X, display as xdisplay
+from Xlib import X, XK, display as xdisplay
 
 from .pictures import _shot_of
 from .processes import _die_with_parent, wait_until
@@ -231,13 +231,19 @@ class WaylandDesktop(Desktop):
         # The compositor is XWayland's window manager.
         self._wait_managing()
         if self.compositor == "gnome-shell":
-            # The session starts in the overview; leave it for the desktop.
+            # The session starts in the overview; leave it for the desktop as a user does, with
+            # Esc (GNOME Shell 48 and later ignore OverviewActive set by other programs).
             shell = self._dbus.get_object("org.gnome.Shell", "/org/gnome/Shell")
-            shell.Set("org.gnome.Shell", "OverviewActive", False,
-                      dbus_interface="org.freedesktop.DBus.Properties")
-            wait_until(lambda: not shell.Get("org.gnome.Shell", "OverviewActive",
-                                             dbus_interface="org.freedesktop.DBus.Properties"),
-                       message="the overview to close")
+
+            def closed():
+                if not shell.Get("org.gnome.Shell", "OverviewActive",
+                                 dbus_interface="org.freedesktop.DBus.Properties"):
+                    return True
+                for pressed in (True, False):
+                    self._remote.NotifyKeyboardKeysym(XK.XK_Escape, pressed)
+                return False
+
+            wait_until(closed, interval=0.5, message="the overview to close")
 
     def env(self, **extra):
         env = Desktop.env(self)
