@@ -22,7 +22,7 @@ WINDOWS_BUILD ?= build-windows
 # the sanitizer round has nothing to add there.
 ifneq ($(filter test,$(MAKECMDGOALS)),)
 ifneq ($(SANITIZE),1)
-WINDOWS_EXE := $(CURDIR)/$(WINDOWS_BUILD)/vardo.exe
+WINDOWS_EXE := $(abspath $(WINDOWS_BUILD))/vardo.exe
 endif
 endif
 
@@ -53,9 +53,13 @@ endif
 PACKAGES += kwin-wayland gnome-shell xwayland weston plasma-wayland-protocols libwayland-dev \
 	libwayland-bin python3-dbus
 
-.PHONY: all deps build run test deb clean windows windows-deps
+.PHONY: all deps build run test deb clean windows windows-deps print-packages
 
 all: build
+
+# Every package the build and the tests need, the Windows side included (for tests/chroot/).
+print-packages:
+	@echo $(sort $(PACKAGES) $(WINDOWS_PACKAGES))
 
 deps:
 	@$(MAKE) --no-print-directory install-packages INSTALL_PACKAGES="$(PACKAGES)"
@@ -91,8 +95,19 @@ windows: windows-deps
 run: build
 	./$(BUILD)/vardo
 
+# CTEST_ARGS picks tests, e.g. CTEST_ARGS="-L wayland" or CTEST_ARGS="-LE soak".
+CTEST_ARGS ?=
 test: build $(if $(WINDOWS_EXE),windows)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# make test-chroot: the same build and tests on a newer Debian (SUITE, unstable by default;
+# trixie works too) in a chroot cached in /var/cache/vardo, made from the mirror the host's
+# apt uses. Needs root. See tests/chroot/chroot.sh. CTEST_ARGS picks tests there too (and
+# then the package is not built).
+SUITE ?= unstable
+.PHONY: test-chroot
+test-chroot:
+	tests/chroot/chroot.sh test $(SUITE) $(CTEST_ARGS)
 
 # make soak: random pointer motion, drags, the menu, the About window and its links for
 # SOAK_MINUTES on the real vardo under Xvfb and openbox; prints its figures at the end.
@@ -114,14 +129,14 @@ deb: build
 # make bench BENCH_ARGS="--runs 5 --phase 60". It exits non-zero when vardo misses one of its
 # budgets.
 BENCH_ARGS ?=
-BENCH_INSTALLED := $(CURDIR)/$(BUILD)/tests/wayland/installed
+BENCH_INSTALLED := $(abspath $(BUILD))/tests/wayland/installed
 
 .PHONY: bench
 
 bench: build
 	cmake --install $(BUILD) --prefix $(BENCH_INSTALLED) > /dev/null
 	VARDO_EXTENSION_DATA=$(BENCH_INSTALLED)/share \
-	VARDO_FAKE_INPUT=$(CURDIR)/$(BUILD)/tests/wayland/vardo-test-fake-input \
+	VARDO_FAKE_INPUT=$(abspath $(BUILD))/tests/wayland/vardo-test-fake-input \
 		/usr/bin/python3 bench/vardo_bench.py --vardo $(BUILD)/vardo \
 		--floor $(BUILD)/bench/vardo-bench-floor --out $(BUILD)/bench $(BENCH_ARGS)
 

@@ -69,8 +69,8 @@ void Form2::Homepage_MouseUp(int, int, float, float) {
     openLink(Homepage->Caption());
 }
 
-// Captions are UTF-8, which is the 8-bit encoding on Linux; the Windows platform converts the
-// target to the system code page before its call.
+// Captions are UTF-8, and the target goes over as it is; the Windows platform hands it to the
+// system as UTF-16.
 void Form2::openLink(const std::string& target) {
     const HWND owner = hWnd();
     platform().ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, WinApi::SW_SHOW);

@@ -44,7 +44,6 @@ Form1::Form1(Platform& platform)
     mAlwaysOnTop->Click.connect(this, &Form1::mAlwaysOnTop_Click);
     mAbout->Click.connect(this, &Form1::mAbout_Click);
     mExit->Click.connect(this, &Form1::mExit_Click);
-    mPopupMenu->LeftButtonReleased.connect([this] { leftReleasedInMenu_ = true; });
 }
 
 // The About window has no owner window, but the face made it and frees it.
@@ -80,7 +79,10 @@ void Form1::LoadOutline() {
 
 void Form1::Timer1_Timer() {
     PointApi P;
-    platform().GetCursorPos(P);
+    // A position that cannot be read changes nothing, LastCursor included: the pupils stay
+    // where they are rather than turn to a made-up corner, and the next tick asks again.
+    if (!platform().GetCursorPos(P))
+        return;
     // Compared in screen pixels: a still cursor costs this one query and nothing else.
     if (P.x == LastCursor.x && P.y == LastCursor.y)
         return;
@@ -109,14 +111,9 @@ void Form1::Image1_MouseDown(int Button, int, float X, float Y) {
             Timer1->setInterval(0);
         }
     } else if (Button == vbRightButton) {
-        leftReleasedInMenu_ = false;
+        // A menu opened during a drag takes the pointer, and with it the left release: the
+        // run-time reports the release to Image1 as the menu takes it, which ends the drag.
         platform().PopupMenu(hWnd(), *mPopupMenu);
-        // A menu opened during a drag takes the left release, and the face would never see it:
-        // the drag ends here unless the button that started it is still held, and has been
-        // all along (a click that dismissed the menu holds it too, but started nothing here).
-        if (Timer1->Interval() == 0 &&
-            (leftReleasedInMenu_ || !(platform().MouseButtons() & vbLeftButton)))
-            Timer1->setInterval(100);
     }
 }
 

@@ -60,5 +60,4 @@ private:
     // Made for each opening of the About window; freed once it has been unloaded, or with the
     // face.
     std::unique_ptr<Form2> form2_;
-    bool leftReleasedInMenu_ = false;
 };

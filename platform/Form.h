@@ -69,10 +69,6 @@ public:
 
     Event<> Unloaded;
 
-    // Where a window of width x height pixels stands centred on a screen area.
-    static PointApi centredOn(PointApi screenCorner, int screenWidth, int screenHeight, int width,
-                              int height);
-
     struct Native;
     Native& native() const { return *native_; }
 
@@ -103,9 +99,9 @@ private:
 
     enum class Stage { New, Loaded, Unloaded };
 
-    // Each run-time's part. loadWindow runs before Form_Load, showWindow after the window's
-    // first place is set (first is true once); hideWindow hides it, and finishUnloadLater has
-    // finishUnload called from the event loop unless the form goes first. The apply hooks
+    // Each run-time's part. loadWindow runs before Form_Load; showWindow puts the window on the
+    // screen, centred (centredOn) the first time; hideWindow hides it, and finishUnloadLater
+    // has finishUnload called from the event loop unless the form goes first. The apply hooks
     // carry a property to the toolkit.
     void loadWindow();
     void showWindow(bool first);
@@ -117,6 +113,10 @@ private:
     void applyBackColor();
     // Enter or Esc changed hands (defaultButton_, cancelButton_).
     void applyButtonKeys();
+
+    // Where a window of width x height pixels stands centred on a screen area, for showWindow.
+    static PointApi centredOn(PointApi screenCorner, int screenWidth, int screenHeight, int width,
+                              int height);
 
     void finishUnload();
     // Last made first, while the window they stand in is still there. A control that is

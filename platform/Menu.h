@@ -19,10 +19,6 @@ public:
     // In the order they were made.
     const std::vector<MenuEntry*>& entries() const { return entries_; }
 
-    // The left button went up while the menu was open: the menu took the release, so the window
-    // beneath never sees it.
-    Event<> LeftButtonReleased;
-
     struct Native;
     Native& native() const { return *native_; }
 

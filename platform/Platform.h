@@ -18,7 +18,8 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Cursor position in screen pixels. Returns non-zero on success.
+    // Cursor position in screen pixels. Returns non-zero on success; on failure (the system
+    // keeps the position from the program, as on a locked desktop) point is left as it was.
     virtual std::int32_t GetCursorPos(PointApi& point) = 0;
     // Rewrites point from screen pixels to client pixels of window.
     virtual std::int32_t ScreenToClient(HWND window, PointApi& point) = 0;
@@ -33,18 +34,18 @@ public:
     virtual std::int32_t SetWindowPos(HWND window, std::intptr_t insertAfter, std::int32_t x,
                                       std::int32_t y, std::int32_t cx, std::int32_t cy,
                                       std::uint32_t flags) = 0;
-    // Hands file (a mailto: or web address, 8-bit local encoding) to the desktop's handler.
+    // Hands file (a mailto: or web address, UTF-8) to the desktop's handler.
     virtual std::intptr_t ShellExecuteA(HWND owner, const char* operation, const char* file,
                                         const char* parameters, const char* directory,
                                         std::int32_t showCommand) = 0;
 
     // Shows menu at the cursor and returns when it has closed, after the chosen entry's Click.
+    // The menu takes the pointer: a control that has a left press and not its release yet has
+    // its left MouseUp as the menu opens, at the pointer, and not again for the release.
     virtual void PopupMenu(HWND window, Menu& menu) = 0;
     // Runs the pending window events (painting, timers), but no input: a mouse handler that
     // calls this is never re-entered by the next mouse event.
     virtual void DoEvents() = 0;
     // Ends the program at once with status 0. No handler runs afterwards.
     virtual void End() = 0;
-    // The mouse buttons held now (vbLeftButton | vbRightButton | vbMiddleButton).
-    virtual int MouseButtons() = 0;
 };

@@ -11,7 +11,9 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -21,12 +23,11 @@ xcb_connection_t* connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
-// True when a depth-24 drawable of the screen holds its pixels as a 32-bit QImage does in
+// True when a depth-24 drawable of screen holds its pixels as a 32-bit QImage does in
 // memory: 32 bits each, red, green and blue in the low three bytes, in this machine's byte
 // order. That is how Qt's backing store comes on a usual X11 desktop; for anything else Qt
 // converts on the way out, and this leaves the drawing to Qt.
-bool screenTakesQImagePixels(xcb_connection_t* c) {
-    const xcb_setup_t* setup = xcb_get_setup(c);
+bool screenTakesQImagePixels(const xcb_setup_t* setup, const xcb_screen_t* screen) {
     const auto hostOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian
                                ? XCB_IMAGE_ORDER_LSB_FIRST
                                : XCB_IMAGE_ORDER_MSB_FIRST;
@@ -35,7 +36,6 @@ bool screenTakesQImagePixels(xcb_connection_t* c) {
     bool fourBytes = false;
     for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
         fourBytes |= f.data->depth == 24 && f.data->bits_per_pixel == 32;
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
     if (!fourBytes || screen->root_depth != 24)
         return false;
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
@@ -60,13 +60,12 @@ DirectRepaint::DirectRepaint(QWidget& window)
     , window_(window) {
     xcb_connection_t* c = connection();
     auto* dispatcher = QAbstractEventDispatcher::instance();
-    if (!c || !dispatcher || !screenTakesQImagePixels(c))
+    if (!c || !dispatcher)
         return;
     connection_ = c;
-    // Made on the root, which has the depth of every window this draws on, and made now, so
-    // that a repaint costs no request but its images.
-    gc_ = xcb_generate_id(c);
-    xcb_create_gc(c, gc_, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, 0, nullptr);
+    // The graphics context is made as the window gets its native window, so that a repaint
+    // costs no request but its images.
+    window.installEventFilter(this);
     // Qt's xcb connection sends buffered requests only when it waits for a reply (the next
     // pointer query, a tenth of a second later): flush once the event loop has nothing left
     // to do, after all the repaints of one turn.
@@ -78,10 +77,39 @@ DirectRepaint::~DirectRepaint() {
         xcb_free_gc(connection_, gc_);
 }
 
+// A graphics context serves only drawables of its own screen, and on a display of several
+// screens (DISPLAY=:0.1) the window need not be on the first: each native window the form gets
+// is asked for its screen and depth once.
+bool DirectRepaint::drawsOn(std::uint32_t window) {
+    if (window == gcWindow_)
+        return gc_ != 0;
+    if (gc_)
+        xcb_free_gc(connection_, gc_);
+    gc_ = 0;
+    gcWindow_ = window;
+    const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr),
+        &std::free);
+    if (!geometry || geometry->depth != 24)
+        return false;
+    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    for (auto screen = xcb_setup_roots_iterator(setup); screen.rem; xcb_screen_next(&screen)) {
+        if (screen.data->root == geometry->root) {
+            if (!screenTakesQImagePixels(setup, screen.data))
+                return false;
+            gc_ = xcb_generate_id(connection_);
+            xcb_create_gc(connection_, gc_, window, 0, nullptr);
+            return true;
+        }
+    }
+    return false;
+}
+
 QImage* DirectRepaint::canvas() {
     const QWindow* handle = window_.windowHandle();
     QBackingStore* store = window_.backingStore();
-    if (!gc_ || !handle || !handle->isExposed() || !store)
+    if (!connection_ || !handle || !handle->isExposed() || !store ||
+        !drawsOn(static_cast<std::uint32_t>(handle->winId())))
         return nullptr;
     // On X11 the backing store is a QImage in device pixels. Under a scale factor Qt hands it
     // out with the factor as its device pixel ratio, from its first paint on; before that the
@@ -141,6 +169,11 @@ void DirectRepaint::flush() {
 // what this sent goes on Qt's list to paint before Qt handles the next expose; with shared
 // memory that costs a small repaint of the same pixels.
 bool DirectRepaint::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &window_) {
+        if (event->type() == QEvent::WinIdChange && window_.internalWinId())
+            drawsOn(static_cast<std::uint32_t>(window_.internalWinId()));
+        return QObject::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::Expose && !sent_.isEmpty()) {
         window_.update(sent_);
         sent_ = QRect();

@@ -51,13 +51,16 @@ protected:
 
 private:
     explicit DirectRepaint(QWidget& window);
+    bool drawsOn(std::uint32_t window);
     QImage* canvas();
     void send(const QImage& image, const QRect& rect);
     void flush();
 
     QWidget& window_;
     xcb_connection_t* connection_ = nullptr;
+    // Made for the native window gcWindow_, on its screen; 0 where this cannot draw on it.
     std::uint32_t gc_ = 0;
+    std::uint32_t gcWindow_ = 0;
     int scale_ = 1;
     bool unflushed_ = false;
     // The native window whose exposes this watches.

@@ -4,6 +4,8 @@
 #include "platform/qt/DirectRepaint.h"
 #include "platform/qt/MouseCodes.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVarLengthArray>
@@ -29,6 +31,8 @@ QRgb over(QRgb source, QRgb destination) {
 }
 
 } // namespace
+
+QPointer<ImageWidget> ImageWidget::leftPressed_;
 
 ImageWidget::ImageWidget(Image& control, const QPixmap& picture, QWidget* parent)
     : QWidget(parent)
@@ -129,25 +133,49 @@ void ImageWidget::paintEvent(QPaintEvent*) {
 // last asked for, which its Left and Top read too; mapFromGlobal() would use the native
 // window's, which follows only once the server reports the move, and a drag handler adding
 // the two would leave the face behind the pointer by the moves still on their way.
-QPointF ImageWidget::localPosition(const QMouseEvent& event) const {
+QPointF ImageWidget::localPosition(QPointF global) const {
     const QWidget* form = window();
-    return event.globalPosition() - QPointF(form->geometry().topLeft() + mapTo(form, QPoint()));
+    return global - QPointF(form->geometry().topLeft() + mapTo(form, QPoint()));
 }
 
 void ImageWidget::mousePressEvent(QMouseEvent* event) {
-    const QPointF at = localPosition(*event);
+    if (event->button() == Qt::LeftButton)
+        leftPressed_ = this;
+    const QPointF at = localPosition(event->globalPosition());
     control_.MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
                        static_cast<float>(at.x()), static_cast<float>(at.y()));
 }
 
 void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF at = localPosition(*event);
+    const QPointF at = localPosition(event->globalPosition());
     control_.MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()),
                        static_cast<float>(at.x()), static_cast<float>(at.y()));
 }
 
 void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF at = localPosition(*event);
+    if (event->button() == Qt::LeftButton) {
+        if (leftPressed_ == this)
+            raiseLeftUp(event->globalPosition(), event->modifiers());
+        return;
+    }
+    const QPointF at = localPosition(event->globalPosition());
     control_.MouseUp(buttonCode(event->button()), shiftCode(event->modifiers()),
                      static_cast<float>(at.x()), static_cast<float>(at.y()));
+}
+
+void ImageWidget::raiseLeftUp(QPointF global, Qt::KeyboardModifiers modifiers) {
+    leftPressed_ = nullptr;
+    const QPointF at = localPosition(global);
+    control_.MouseUp(buttonCode(Qt::LeftButton), shiftCode(modifiers), static_cast<float>(at.x()),
+                     static_cast<float>(at.y()));
+}
+
+// A menu takes the pointer from the window that had it, and Qt forgets which control took the
+// press: a release after the menu has closed is no longer delivered to the control, on that
+// window or anywhere else. The press ends as the menu opens instead, as it does for Windows'
+// own controls when another window takes the mouse; else a drag, which only the release ends,
+// would go on without the button and the face's eyes would stay frozen.
+void ImageWidget::pointerTaken() {
+    if (ImageWidget* pressed = leftPressed_)
+        pressed->raiseLeftUp(QCursor::pos(), QGuiApplication::queryKeyboardModifiers());
 }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 class Image;
@@ -19,6 +20,11 @@ public:
     // Moves to position (client pixels) and repaints what the move changed.
     void moveTo(QPoint position);
 
+    // A pop-up menu is taking the pointer, and with it the release of a left press that an
+    // image took and has not had the release of: that image has its MouseUp now, at the
+    // pointer, and the release itself, should it come later, is not reported again.
+    static void pointerTaken();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -27,7 +33,11 @@ protected:
 
 private:
     static bool repaintDirectly(QWidget& form, QRect a, QRect b);
-    QPointF localPosition(const QMouseEvent& event) const;
+    QPointF localPosition(QPointF global) const;
+    void raiseLeftUp(QPointF global, Qt::KeyboardModifiers modifiers);
+
+    // The image that took the left press and has not had its release yet.
+    static QPointer<ImageWidget> leftPressed_;
 
     Image& control_;
     QImage picture_;

@@ -4,8 +4,7 @@
 
 Menu::Menu(Form& form, const std::string& caption)
     : Control(form)
-    , native_(
-          std::make_unique<Native>(*this, QString::fromStdString(caption), &form.native().widget))
+    , native_(std::make_unique<Native>(QString::fromStdString(caption), &form.native().widget))
     , caption_(caption) {}
 
 Menu::~Menu() = default;

@@ -13,10 +13,10 @@
 #include "platform/qt/FormWidget.h"
 #include "platform/qt/ImageWidget.h"
 #include "platform/qt/LabelWidget.h"
-#include "platform/qt/MenuWidget.h"
 #include "platform/qt/RestGate.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -69,10 +69,10 @@ struct CommandButton::Native {
 };
 
 struct Menu::Native {
-    Native(Menu& control, const QString& title, QWidget* form)
-        : menu(control, title, form) {}
+    Native(const QString& title, QWidget* form)
+        : menu(title, form) {}
 
-    MenuWidget menu;
+    QMenu menu;
 };
 
 struct MenuEntry::Native {

@@ -7,7 +7,7 @@ set(VARDO_QT_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 set(CMAKE_AUTOMOC ON)
 
-find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets DBus Test)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets DBus)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
@@ -26,7 +26,6 @@ add_library(vardolib STATIC
     ${VARDO_QT_DIR}/LinkCursor.cpp
     ${VARDO_QT_DIR}/Menu.cpp
     ${VARDO_QT_DIR}/MenuEntry.cpp
-    ${VARDO_QT_DIR}/MenuWidget.cpp
     ${VARDO_QT_DIR}/MouseCodes.cpp
     ${VARDO_QT_DIR}/QtColour.cpp
     ${VARDO_QT_DIR}/QtFont.cpp

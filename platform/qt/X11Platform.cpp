@@ -171,6 +171,7 @@ std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char
 }
 
 void X11Platform::PopupMenu(HWND, Menu& menu) {
+    ImageWidget::pointerTaken();
     menu.native().menu.exec(QCursor::pos());
 }
 
@@ -188,29 +189,4 @@ void X11Platform::End() {
         xcb_flush(c);
     std::fflush(nullptr);
     std::_Exit(0);
-}
-
-int X11Platform::MouseButtons() {
-    // Asked of the server rather than Qt's record of the last event, since a menu or another
-    // client may have taken the release.
-    int held = 0;
-    xcb_connection_t* c = x11Connection();
-    if (!c) {
-        const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
-        return (buttons & Qt::LeftButton ? vbLeftButton : 0) |
-               (buttons & Qt::RightButton ? vbRightButton : 0) |
-               (buttons & Qt::MiddleButton ? vbMiddleButton : 0);
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
-        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr), &std::free);
-    if (reply) {
-        if (reply->mask & XCB_BUTTON_MASK_1)
-            held |= vbLeftButton;
-        if (reply->mask & XCB_BUTTON_MASK_3)
-            held |= vbRightButton;
-        if (reply->mask & XCB_BUTTON_MASK_2)
-            held |= vbMiddleButton;
-    }
-    return held;
 }

@@ -36,7 +36,6 @@ public:
     void PopupMenu(HWND window, Menu& menu) override;
     void DoEvents() override;
     void End() override;
-    int MouseButtons() override;
 
 private:
     std::unique_ptr<PointerSource> pointerSource;

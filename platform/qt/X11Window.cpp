@@ -51,21 +51,31 @@ bool windowManagerTakesLayers(xcb_connection_t* c, xcb_window_t root) {
     return std::find(atoms, atoms + count, layer) != atoms + count;
 }
 
+// The root of the screen window is on: window managers listen on their own screen's root,
+// which on a display of several screens (DISPLAY=:0.1) need not be the first. 0 if the server
+// does not know the window.
+xcb_window_t rootOf(xcb_connection_t* c, xcb_window_t window) {
+    const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> reply(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+    return reply ? reply->root : xcb_window_t{XCB_WINDOW_NONE};
+}
+
 } // namespace
 
 void X11Window::setLayer(QWidget& window, bool topmost) {
     xcb_connection_t* c = connection();
     if (!c || !window.windowHandle())
         return;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    if (!windowManagerTakesLayers(c, root))
+    const auto id = static_cast<xcb_window_t>(window.windowHandle()->winId());
+    const xcb_window_t root = rootOf(c, id);
+    if (!root || !windowManagerTakesLayers(c, root))
         return;
     constexpr std::uint32_t normalLayer = 4;
     constexpr std::uint32_t onTopLayer = 6;
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = static_cast<xcb_window_t>(window.windowHandle()->winId());
+    message.window = id;
     message.type = atom(c, "_WIN_LAYER");
     message.data.data32[0] = topmost ? onTopLayer : normalLayer;
     message.data.data32[1] = XCB_CURRENT_TIME;
@@ -77,14 +87,17 @@ void X11Window::setLayer(QWidget& window, bool topmost) {
 
 void X11Window::skipTaskbarAndPager(QWidget& window) {
     xcb_connection_t* c = connection();
-    if (!c)
+    if (!c || !window.windowHandle())
         return;
     constexpr std::uint32_t add = 1;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const auto id = static_cast<xcb_window_t>(window.windowHandle()->winId());
+    const xcb_window_t root = rootOf(c, id);
+    if (!root)
+        return;
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = static_cast<xcb_window_t>(window.windowHandle()->winId());
+    message.window = id;
     message.type = atom(c, "_NET_WM_STATE");
     message.data.data32[0] = add;
     message.data.data32[1] = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");

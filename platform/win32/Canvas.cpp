@@ -14,15 +14,22 @@ Canvas::Canvas(int width, int height)
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     dc_ = CreateCompatibleDC(nullptr);
+    if (!dc_)
+        return;
     bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap_ || !bits)
+        return;
     bits_ = static_cast<std::uint32_t*>(bits);
     previous_ = SelectObject(dc_, bitmap_);
 }
 
 Canvas::~Canvas() {
-    SelectObject(dc_, previous_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
+    if (previous_)
+        SelectObject(dc_, previous_);
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    if (dc_)
+        DeleteDC(dc_);
 }
 
 void Canvas::fill(const RECT& area, std::uint32_t colour) {

@@ -15,6 +15,9 @@ public:
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
+    // False when the system could not make the device context or the bitmap: nothing may be
+    // drawn on it then.
+    bool ready() const { return bits_ != nullptr; }
     int width() const { return width_; }
     int height() const { return height_; }
     HDC dc() const { return dc_; }

@@ -1,5 +1,6 @@
 #include "platform/CommandButton.h"
 
+#include "platform/win32/Fatal.h"
 #include "platform/win32/GdiFont.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Text.h"
@@ -35,6 +36,8 @@ void CommandButton::Native::create() {
                            device.top, device.right - device.left, device.bottom - device.top,
                            form.hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd)
+        Fatal::cannotMake("button \"" + caption + "\"", GetLastError());
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont::of(font, form.dpi)), FALSE);
 }
 

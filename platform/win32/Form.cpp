@@ -2,6 +2,7 @@
 
 #include "platform/StdFont.h"
 #include "platform/win32/Dpi.h"
+#include "platform/win32/Fatal.h"
 #include "platform/win32/Natives.h"
 #include "platform/win32/Resources.h"
 #include "platform/win32/Text.h"
@@ -87,10 +88,13 @@ Form::Native* Form::Native::of(HWND window) {
 void Form::Native::create() {
     dpi = Dpi::system();
     const RECT outer = outerRect(dpi);
-    CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
-                    Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
-                    outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                    GetModuleHandleW(nullptr), this);
+    // hwnd is set as the window is being made (WM_NCCREATE), for the messages sent meanwhile.
+    hwnd = CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
+                           Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
+                           outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), this);
+    if (!hwnd)
+        Fatal::cannotMake("window \"" + owner.caption_ + "\"", GetLastError());
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
         rescale(own, POINT{0, 0});
     loadIcons();
@@ -151,9 +155,7 @@ LRESULT Form::Native::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         mouse(message, wParam, lParam);
         return 0;
     case WM_CAPTURECHANGED:
-        // Another window took the mouse (a pop-up menu): the press is over for the control.
-        if (reinterpret_cast<HWND>(lParam) != hwnd)
-            pressed = nullptr;
+        captureLost(reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_SETCURSOR:
         // Sent while the mouse message is being taken, so the message's own position is not
@@ -263,7 +265,7 @@ void Form::loadWindow() {
 void Form::showWindow(bool first) {
     Native& native = *native_;
     if (first) {
-        RECT outer;
+        RECT outer{};
         GetWindowRect(native.hwnd, &outer);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;

@@ -23,24 +23,42 @@ int shiftState(WPARAM keys) {
            (GetKeyState(VK_MENU) < 0 ? 4 : 0);
 }
 
+// The keys as the mouse messages give them, for a release that came without one.
+WPARAM keysNow() {
+    return (GetKeyState(VK_SHIFT) < 0 ? MK_SHIFT : 0) |
+           (GetKeyState(VK_CONTROL) < 0 ? MK_CONTROL : 0);
+}
+
 bool contains(const RECT& rect, POINT at) {
     return at.x >= rect.left && at.x < rect.right && at.y >= rect.top && at.y < rect.bottom;
 }
 
+// at (device client pixels) measured from the control's corner, in logical pixels.
+POINTFLOAT relativeTo(const Windowless& control, POINT at, int dpi) {
+    const RECT box = control.box();
+    return {static_cast<float>(Dpi::toLogical(at.x, dpi) - box.left),
+            static_cast<float>(Dpi::toLogical(at.y, dpi) - box.top)};
+}
+
 } // namespace
 
-// at in device pixels.
 void Form::Native::adopt(Windowless& control) {
     windowless.push_back(&control);
 }
 
 void Form::Native::release(Windowless& control) {
     windowless.erase(std::remove(windowless.begin(), windowless.end(), &control), windowless.end());
-    if (pressed == &control)
+    if (pressed == &control) {
         pressed = nullptr;
+        pressedLeft = false;
+        // Nothing else would let go of it: the release finds no pressed control.
+        if (hwnd && GetCapture() == hwnd)
+            ReleaseCapture();
+    }
     invalidate(toDevice(control.box()));
 }
 
+// at in device client pixels; the control in front wins.
 Windowless* Form::Native::hit(POINT at) const {
     for (auto control = windowless.rbegin(); control != windowless.rend(); ++control) {
         if (contains(toDevice((*control)->box()), at))
@@ -81,10 +99,11 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
         }
     }
     Windowless* target = pressed ? pressed : hit(at);
+    // Before the handler runs: a right press there may open a menu, which ends the press.
+    if (pressed && button == vbLeftButton)
+        pressedLeft = message == WM_LBUTTONDOWN;
     if (target) {
-        const RECT box = target->box();
-        const auto x = static_cast<float>(Dpi::toLogical(at.x, dpi) - box.left);
-        const auto y = static_cast<float>(Dpi::toLogical(at.y, dpi) - box.top);
+        const auto [x, y] = relativeTo(*target, at, dpi);
         if (message == WM_MOUSEMOVE)
             target->mouseMove(held, shift, x, y);
         else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
@@ -97,6 +116,28 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
         message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
     if (release && held == 0 && pressed) {
         pressed = nullptr;
+        pressedLeft = false;
         ReleaseCapture();
     }
+}
+
+// A window that loses the capture never sees the release: a pop-up menu took it (one opened
+// in the middle of a drag), another program did, or the system (the secure desktop of
+// Ctrl+Alt+Del, a locked session). The press ends there, as it does for the system's own
+// controls, and a left press has its release then, at the pointer: a drag, which only the
+// release ends, would otherwise go on without the button, the face's eyes frozen.
+void Form::Native::captureLost(HWND taker) {
+    if (taker == hwnd || !pressed)
+        return;
+    Windowless* control = pressed;
+    const bool left = pressedLeft;
+    pressed = nullptr;
+    pressedLeft = false;
+    if (!left)
+        return;
+    POINT at{};
+    GetCursorPos(&at);
+    ScreenToClient(hwnd, &at);
+    const auto [x, y] = relativeTo(*control, at, dpi);
+    control->mouseUp(vbLeftButton, shiftState(keysNow()), x, y);
 }

@@ -75,6 +75,13 @@ void Form::Native::paint() {
     const RECT client = toDevice(RECT{0, 0, owner.clientWidth_, owner.clientHeight_});
     if (!canvas || canvas->width() != client.right || canvas->height() != client.bottom)
         canvas = std::make_unique<Canvas>(client.right, client.bottom);
+    if (!canvas->ready()) {
+        // The system had no memory or handles for the canvas: this paint is skipped, and the
+        // next one tries to make it again.
+        canvas.reset();
+        EndPaint(hwnd, &ps);
+        return;
+    }
     const RECT& area = ps.rcPaint;
     canvas->fill(area, owner.backColor_);
     for (Windowless* control : windowless) {

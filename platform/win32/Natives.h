@@ -67,6 +67,8 @@ struct Form::Native {
     std::vector<CommandButton::Native*> buttons;
     // The control that took a press keeps the mouse until every button is up.
     Windowless* pressed = nullptr;
+    // The pressed control took a left press and has not had its release.
+    bool pressedLeft = false;
     std::unique_ptr<Canvas> canvas;
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -74,6 +76,8 @@ struct Form::Native {
     // repainting where it stood and letting go of the mouse if it had it.
     void adopt(Windowless& control);
     void release(Windowless& control);
+    // The capture went to taker (null: to no window).
+    void captureLost(HWND taker);
 
 private:
     void paint();

@@ -12,15 +12,3 @@ std::wstring Text::wide(const std::string& utf8) {
                         length);
     return result;
 }
-
-std::string Text::systemCodePage(const std::string& utf8) {
-    const std::wstring text = wide(utf8);
-    if (text.empty())
-        return {};
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        length, nullptr, nullptr);
-    return result;
-}

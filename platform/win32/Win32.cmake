@@ -19,6 +19,7 @@ add_executable(vardo WIN32
     ${VARDO_WIN32_DIR}/Canvas.cpp
     ${VARDO_WIN32_DIR}/CommandButton.cpp
     ${VARDO_WIN32_DIR}/Dpi.cpp
+    ${VARDO_WIN32_DIR}/Fatal.cpp
     ${VARDO_WIN32_DIR}/Form.cpp
     ${VARDO_WIN32_DIR}/FormInput.cpp
     ${VARDO_WIN32_DIR}/FormPaint.cpp
@@ -37,8 +38,8 @@ add_executable(vardo WIN32
     "${VARDO_PICTURES_RC}"
 )
 target_include_directories(vardo PRIVATE ${PROJECT_SOURCE_DIR})
-# Wide-character calls throughout (captions are UTF-8 in the logic), except ShellExecuteA,
-# which the windows call by that name. Windows 7 and later.
+# Wide-character calls throughout: captions and link targets are UTF-8 in the logic, UTF-16 for
+# the system. Windows 7 and later.
 target_compile_definitions(vardo PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
     _WIN32_WINNT=0x0601 VARDO_VERSION="${PROJECT_VERSION}")
 # Only system DLLs at run time: the C++ and GCC runtimes and winpthread go into the executable.

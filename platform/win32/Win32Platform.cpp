@@ -17,26 +17,16 @@ POINT toPoint(const PointApi& point) {
     return {point.x, point.y};
 }
 
-// The menu that is open, told when it takes a left-button release.
-Menu* openMenu = nullptr;
-
-// Sees the messages of the menu's own loop. The release that ends a drag lands there when a
-// menu opens in the middle of one, and the face must hear of it.
-LRESULT CALLBACK menuMessages(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == MSGF_MENU && openMenu) {
-        if (reinterpret_cast<const MSG*>(lParam)->message == WM_LBUTTONUP)
-            openMenu->LeftButtonReleased();
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 } // namespace
 
+// Refused on a locked or secure desktop, or in a disconnected remote session: point stays as
+// it was, and the tick that asked changes nothing.
 std::int32_t Win32Platform::GetCursorPos(PointApi& point) {
     POINT at{};
-    const BOOL result = ::GetCursorPos(&at);
+    if (!::GetCursorPos(&at))
+        return 0;
     point = {at.x, at.y};
-    return result;
+    return 1;
 }
 
 // The cursor's device position on the screen becomes the logical client pixel it lies in: the
@@ -88,19 +78,21 @@ std::int32_t Win32Platform::SetWindowPos(HWND window, std::intptr_t insertAfter,
     return ::SetWindowPos(window, reinterpret_cast<HWND>(insertAfter), x, y, cx, cy, flags);
 }
 
-// The windows hand over UTF-8; the call takes the system code page.
+// The windows hand over UTF-8; the wide call takes every character of it, where the 8-bit call
+// would turn those outside the system code page into '?'. Operation, owner and show command go
+// over as they came; a null stays null.
 std::intptr_t Win32Platform::ShellExecuteA(HWND owner, const char* operation, const char* file,
                                            const char* parameters, const char* directory,
                                            std::int32_t showCommand) {
-    const auto local = [](const char* text) {
-        return text ? Text::systemCodePage(text) : std::string();
+    const auto wide = [](const char* text) {
+        return text ? Text::wide(text) : std::wstring();
     };
-    const std::string operationText = local(operation), fileText = local(file),
-                      parametersText = local(parameters), directoryText = local(directory);
-    return reinterpret_cast<std::intptr_t>(
-        ::ShellExecuteA(owner, operation ? operationText.c_str() : nullptr, fileText.c_str(),
-                        parameters ? parametersText.c_str() : nullptr,
-                        directory ? directoryText.c_str() : nullptr, showCommand));
+    const std::wstring operationText = wide(operation), fileText = wide(file),
+                       parametersText = wide(parameters), directoryText = wide(directory);
+    return reinterpret_cast<std::intptr_t>(::ShellExecuteW(
+        owner, operation ? operationText.c_str() : nullptr, file ? fileText.c_str() : nullptr,
+        parameters ? parametersText.c_str() : nullptr, directory ? directoryText.c_str() : nullptr,
+        showCommand));
 }
 
 // At the pointer's position when the event that asked for it happened, chosen with the left
@@ -120,14 +112,9 @@ void Win32Platform::PopupMenu(HWND window, Menu& menu) {
     const DWORD at = GetMessagePos();
     // Without this a click elsewhere would not close the menu.
     SetForegroundWindow(window);
-    openMenu = &menu;
-    HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, menuMessages, nullptr, GetCurrentThreadId());
     const UINT chosen =
         TrackPopupMenu(popup, TPM_RETURNCMD | TPM_LEFTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN,
                        GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, window, nullptr);
-    if (hook)
-        UnhookWindowsHookEx(hook);
-    openMenu = nullptr;
     PostMessageW(window, WM_NULL, 0, 0);
     DestroyMenu(popup);
     if (chosen >= 1 && chosen <= entries.size())
@@ -150,16 +137,6 @@ void Win32Platform::DoEvents() {
 
 void Win32Platform::End() {
     TerminateProcess(GetCurrentProcess(), 0);
-}
-
-// The logical buttons: with the buttons swapped for a left hand, the physical right is the left.
-int Win32Platform::MouseButtons() {
-    const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
-    const int left = swapped ? VK_RBUTTON : VK_LBUTTON;
-    const int right = swapped ? VK_LBUTTON : VK_RBUTTON;
-    return (GetAsyncKeyState(left) < 0 ? vbLeftButton : 0) |
-           (GetAsyncKeyState(right) < 0 ? vbRightButton : 0) |
-           (GetAsyncKeyState(VK_MBUTTON) < 0 ? vbMiddleButton : 0);
 }
 
 int Win32Platform::run() {

@@ -20,7 +20,6 @@ public:
     void PopupMenu(HWND window, Menu& menu) override;
     void DoEvents() override;
     void End() override;
-    int MouseButtons() override;
 
     // The event loop, until End. Returns the exit status should the loop ever be told to quit.
     int run();

@@ -154,8 +154,7 @@ def check_aim(vardo, points, timeout=4):
         d.move(sx, sy)
         ox, oy = vardo.origin()
         client = (sx - ox, sy - oy)
-        vardo.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)],
-                          timeout=timeout)
+        vardo.wait_aimed(client, timeout=timeout)
 
 
 def aim_points(desktop, vardo):

@@ -34,7 +34,7 @@ def main():
         pointer = (fx + h.FACE_W + 40, fy + h.FACE_H + 20)
         desktop.move(*pointer)
         client = (pointer[0] - fx, pointer[1] - fy)
-        vardo.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        vardo.wait_aimed(client)
         path = crop_around(desktop, face_box, 24).save_png(os.path.join(out, "face.png"))
         print("wrote", path)
 

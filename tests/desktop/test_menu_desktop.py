@@ -22,8 +22,7 @@ class Menu(h.DesktopCase):
         shot = d.shot(mx, my, mw, mh)
         colours = {shot.at(x, y) for y in range(0, mh, 3) for x in range(0, mw, 3)}
         self.assertNotIn(h.DESKTOP_RGB, colours)
-        d.key("Escape")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "Escape")
         self.assertTrue(v.alive())
         self.assertIn("_NET_WM_STATE_ABOVE", d.wm_state(v.face))
         self.assertEqual(d.windows_titled("About Vardo"), [])
@@ -39,8 +38,7 @@ class Menu(h.DesktopCase):
             return stack.index(v.face) > stack.index(other.id)
 
         menu, _ = v.open_menu()
-        d.key("t")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "t")
         h.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in d.wm_state(v.face),
                      message="the face to leave the topmost band")
         # Now an activated window covers it.
@@ -55,8 +53,7 @@ class Menu(h.DesktopCase):
         h.wait_until(face_above_other, message="the face raised again")
         v.wait_painted()
         menu, _ = v.open_menu()
-        d.key("t")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "t")
         h.wait_until(lambda: "_NET_WM_STATE_ABOVE" in d.wm_state(v.face),
                      message="the face back in the topmost band")
         d.activate(other.id)
@@ -84,17 +81,37 @@ class Menu(h.DesktopCase):
         menu, _ = v.menu(before)
         d.release(3)
         d.release(1)
-        d.key("Escape")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "Escape")
         self.assertTrue(v.alive())
         ox, oy = v.origin()
         self.assertLessEqual(abs(ox - start[0]) + abs(oy - start[1]), 8)
-        for sx in (0, d.width - 1):
-            d.move(sx, oy + 80)
-            client = (sx - ox, 80)
-            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_follows_across((ox, oy))
         # And a plain move of the pointer no longer drags the face.
         self.assertEqual(v.origin(), (ox, oy))
+
+    # Esc closes the menu while the left button is still held, and the release comes after
+    # the menu has gone, on the face or far from it: the drag ended as the menu took the
+    # pointer, and the face stays where it left it.
+    def test_menu_closed_with_escape_during_a_drag(self):
+        d, v = self.desktop, self.vardo
+        for far in (False, True):
+            with self.subTest(released_far_away=far):
+                sx, sy = v.to_screen(47, 30)
+                d.move(sx, sy)
+                d.press(1)
+                d.move(sx + 5, sy + 3)
+                v.wait_origin((sx + 5 - 47, sy + 3 - 30))
+                before = d.override_redirect_windows()
+                d.press(3)
+                menu, _ = v.menu(before)
+                d.release(3)
+                v.choose(menu, "Escape")
+                d.move(*((sx - 400, sy + 10) if far else (sx + 9, sy + 6)))
+                d.release(1)
+                ox, oy = v.origin()
+                v.wait_follows_across((ox, oy))
+                self.assertEqual((ox, oy), (sx + 5 - 47, sy + 3 - 30))
+                self.assertEqual(v.origin(), (ox, oy))
 
     # The click that closes the menu holds the left button down as the menu returns, and its
     # release goes to the desktop: the drag must end all the same, or the eyes freeze.
@@ -115,11 +132,7 @@ class Menu(h.DesktopCase):
         v.wait_menu_closed(menu)
         d.events(0.2)
         d.release(1)
-        ox, oy = v.origin()
-        for sx in (0, d.width - 1):
-            d.move(sx, oy + 80)
-            client = (sx - ox, 80)
-            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_follows_across(v.origin())
 
 
 if __name__ == "__main__":

@@ -1,14 +1,17 @@
 #!/usr/bin/python3
 """The face on other screens than one plain monitor: two monitors side by side (the primary one
-on the left, then on the right), and twice the size (Qt's scale factor 2, or 192 dots per inch
-for vardo.exe under Wine)."""
+on the left, then on the right), the second of two X screens, and twice the size (Qt's scale
+factor 2, or 192 dots per inch for vardo.exe under Wine)."""
 
 import os
 import re
+import shutil
 import unittest
 
 import harness as h
 import test_about_desktop as about
+import test_window_managers_desktop as window_managers
+from Xlib import Xatom
 
 # Qt's own account of the screens it found (logging category qt.qpa.screen).
 SCREEN_LOG = {"QT_LOGGING_RULES": "qt.qpa.screen=true"}
@@ -57,20 +60,48 @@ class TwoMonitors(h.DesktopCase):
             with self.subTest(cursor=sx):
                 d.move(sx, oy + 80)
                 client = (sx - ox, 80)
-                expected = [h.expected_pupil(0, client), h.expected_pupil(1, client)]
+                expected = h.expected_pupils(client)
                 v.wait_pupils(expected)
                 for (left, _), (home_left, _) in zip(expected, h.PUPIL_HOME):
                     self.assertEqual(looks, "right" if left > home_left else "left")
         # And the cursor below the face, over the second monitor: the pupils look down.
         d.move(x1 + 10, 590)
         client = (x1 + 10 - ox, 590 - oy)
-        v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_aimed(client)
 
 
 class TwoMonitorsPrimaryRight(TwoMonitors):
     """The same monitors with the right one primary: the face opens there, not on the first."""
 
     primary = 1
+
+
+@unittest.skipUnless(shutil.which("icewm") or h.WINE, "icewm is not installed")
+class SecondXScreen(window_managers.WindowManagerChecks, unittest.TestCase):
+    """The window manager's check list on the second of two X screens (DISPLAY=:N.1), each
+    screen with a window manager of its own: the face's hears its window states and its layer,
+    and its pupils are drawn there. Under icewm, which keeps the face in the topmost layer until
+    the layer hint itself moves it; openbox on the first screen. vardo.exe under Wine fails the
+    menu check under icewm on any screen, so it has openbox on both."""
+
+    wm = "openbox" if h.WINE else "icewm"
+
+    def make_desktop(self):
+        desktop = h.Desktop(wm=self.wm, x_screen=1)
+        try:
+            first = desktop.display_name.rsplit(".", 1)[0] + ".0"
+            desktop.spawn(["openbox", "--sm-disable"],
+                          env=desktop.env(DISPLAY=first,
+                                          XDG_CONFIG_HOME=os.path.join(desktop.tmp, "first")),
+                          quiet=True)
+            root = desktop.d.screen(0).root
+            check = desktop.atom("_NET_SUPPORTING_WM_CHECK")
+            h.wait_until(lambda: root.get_full_property(check, Xatom.WINDOW), timeout=15,
+                         message="openbox to manage the first screen")
+        except BaseException:
+            desktop.close()
+            raise
+        return desktop
 
 
 SCALE = 2

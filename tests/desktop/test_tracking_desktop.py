@@ -38,12 +38,12 @@ class Tracking(h.DesktopCase):
             with self.subTest(name):
                 d.move(sx, sy)
                 client = (sx - ox, sy - oy)
-                v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+                v.wait_aimed(client)
 
     def aim(self, sx, sy):
         """Where the pupils stand with the pointer at screen (sx, sy)."""
         ox, oy = self.vardo.origin()
-        return [h.expected_pupil(e, (sx - ox, sy - oy)) for e in (0, 1)]
+        return h.expected_pupils((sx - ox, sy - oy))
 
     def test_pointer_that_moves_after_resting(self):
         # The pupils follow the first move after the pointer has rested, and a second move
@@ -83,10 +83,10 @@ class Tracking(h.DesktopCase):
         v.wait_origin((sx + 100 - grab[0], sy + 60 - grab[1]))
         time.sleep(5)
         d.release(1)
-        v.wait_pupils([h.expected_pupil(e, grab) for e in (0, 1)])
+        v.wait_aimed(grab)
 
     def test_drag_moves_the_face_with_the_pointer(self):
-        d, v = self.desktop, self.vardo
+        v = self.vardo
         x0, y0 = v.origin()
         v.drag((47, 30), (100, 60))
         v.wait_origin((x0 + 100, y0 + 60))
@@ -94,11 +94,7 @@ class Tracking(h.DesktopCase):
         v.drag((47, 125), (-250, -200), steps=25)
         v.wait_origin((x0 - 150, y0 - 140))
         # After the drag the pupils follow again, around the face's new place.
-        ox, oy = v.origin()
-        for sx in (0, d.width - 1):
-            d.move(sx, oy + 80)
-            client = (sx - ox, 80)
-            v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_follows_across(v.origin())
 
     def test_quick_drags_land_under_the_pointer(self):
         # Moves that follow each other faster than the window manager confirms them: the face
@@ -120,7 +116,7 @@ class Tracking(h.DesktopCase):
         d, v = self.desktop, self.vardo
         start = v.origin()
         d.move(*v.to_screen(28, 79))
-        v.wait_pupils([h.expected_pupil(0, (28, 79)), h.expected_pupil(1, (28, 79))])
+        v.wait_aimed((28, 79))
         v.drag((28, 79), (100, 60))
         time.sleep(0.3)  # long enough for a move to have landed, were there one
         self.assertEqual(v.origin(), start)

@@ -59,9 +59,12 @@ class WindowManagerChecks:
 
     wm = None
 
+    def make_desktop(self):
+        return h.make_desktop(self.wm)
+
     def setUp(self):
         h.vardo_binary()
-        self.desktop = h.make_desktop(self.wm)
+        self.desktop = self.make_desktop()
         self.addCleanup(self.desktop.close)
         self.desktop.move(0, 0)
         self.vardo = h.Vardo(self.desktop)
@@ -187,7 +190,7 @@ class WindowManagerChecks:
         # Tracking runs again once the button is up.
         d.move(0, y + DRAG[1] + 80)
         client = (-(x + DRAG[0]), 80)
-        v.wait_pupils([h.expected_pupil(0, client), h.expected_pupil(1, client)])
+        v.wait_aimed(client)
 
     def check_menu(self):
         """T in the menu takes the face out of the topmost band and puts it back: the state
@@ -201,8 +204,7 @@ class WindowManagerChecks:
                 h.wait_until(lambda: self.face_above(other.id), message="the face raised")
             v.wait_painted()
             menu, _ = v.open_menu()
-            d.key("t")
-            v.wait_menu_closed(menu)
+            v.choose(menu, "t")
             h.wait_until(lambda: ("_NET_WM_STATE_ABOVE" in d.wm_state(v.face)) == state,
                          message="Always On Top " + ("on" if state else "off"))
             d.activate(other.id)

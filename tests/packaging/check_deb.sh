@@ -78,8 +78,9 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
 icon=$root/usr/share/icons/hicolor/32x32/apps/$app_id.png
 [ "$(identify -format '%wx%h' "$icon")" = 32x32 ] || fail "icon is not 32 x 32"
 ico=$(dirname "$0")/../../resources/vardo.ico
+# ImageMagick 6 prints the count alone, 7 adds the normalised figure in brackets: "0 (0)".
 differing=$(compare -metric AE "$ico" "$icon" null: 2>&1 || true)
-[ "$differing" = 0 ] || fail "icon PNG differs from vardo.ico in $differing pixels"
+[ "${differing%% (*}" = 0 ] || fail "icon PNG differs from vardo.ico in $differing pixels"
 
 # -- start the unpacked program ------------------------------------------------------------
 # The first start on a fresh machine also fills the font cache, so allow it some time.

@@ -79,7 +79,7 @@ class WineCase(h.DesktopCase):
     def wine(self, *args, output=False):
         """Runs a program in the prefix; returns its exit status, or its output if asked.
         Output goes to a file, not a pipe: a face the setup starts would hold a pipe open."""
-        env = self.desktop.env(WINEPREFIX=self.desktop.wine_prefix, **h.WINE_ENV)
+        env = h.wine_env(self.desktop.wine_prefix, self.desktop.env())
         with tempfile.TemporaryFile() as out:
             status = subprocess.run(["wine"] + list(args), env=env, stdout=out,
                                     stderr=subprocess.DEVNULL, timeout=120).returncode
@@ -88,8 +88,8 @@ class WineCase(h.DesktopCase):
 
     def wait_idle(self):
         """Until every program in the prefix has ended and the registry is on disk."""
-        subprocess.run(["wineserver", "-w"], timeout=60, check=True,
-                       env=dict(os.environ, WINEPREFIX=self.desktop.wine_prefix))
+        subprocess.run([h.wineserver(), "-w"], timeout=60, check=True,
+                       env=h.wine_env(self.desktop.wine_prefix))
 
     def reg_query(self, key):
         """{name: data} of the key's values, or None without the key."""

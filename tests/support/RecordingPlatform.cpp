@@ -16,6 +16,8 @@ void RecordingPlatform::clear() {
 
 std::int32_t RecordingPlatform::GetCursorPos(PointApi& point) {
     calls << QStringLiteral("GetCursorPos");
+    if (!cursorReadable)
+        return 0;
     point = cursor;
     return 1;
 }
@@ -60,10 +62,8 @@ std::intptr_t RecordingPlatform::ShellExecuteA(HWND owner, const char* operation
     return WinApi::SHELL_EXECUTE_OK;
 }
 
-void RecordingPlatform::PopupMenu(HWND, Menu& menu) {
+void RecordingPlatform::PopupMenu(HWND, Menu&) {
     calls << QStringLiteral("PopupMenu");
-    if (whileMenuOpen)
-        whileMenuOpen(menu);
 }
 
 void RecordingPlatform::DoEvents() {
@@ -73,8 +73,4 @@ void RecordingPlatform::DoEvents() {
 void RecordingPlatform::End() {
     calls << QStringLiteral("End");
     ++ends;
-}
-
-int RecordingPlatform::MouseButtons() {
-    return buttonsHeld;
 }

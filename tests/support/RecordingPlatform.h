@@ -7,11 +7,10 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <vector>
 
-// Records every call, in order, for the unit tests of the Qt run-time; the cursor and the mouse
-// buttons are whatever the test sets. Regions are recorded as what they cover.
+// Records every call, in order, for the unit tests of the Qt run-time; the cursor is wherever
+// the test sets it. Regions are recorded as what they cover.
 class RecordingPlatform : public Platform {
 public:
     struct PolygonCall {
@@ -42,13 +41,12 @@ public:
     // Names of the calls in the order they came.
     QStringList calls;
     PointApi cursor;
-    int buttonsHeld = 0;
+    // False: GetCursorPos fails, as Windows' does on a locked or secure desktop.
+    bool cursorReadable = true;
     std::vector<PolygonCall> polygons;
     std::vector<WindowRgnCall> windowRegions;
     std::vector<WindowPosCall> windowPositions;
     std::vector<ShellCall> shellCalls;
-    // Runs while the pop-up menu is "open", e.g. to choose a command or release a button.
-    std::function<void(Menu&)> whileMenuOpen;
     int ends = 0;
 
     void clear();
@@ -68,5 +66,4 @@ public:
     void PopupMenu(HWND window, Menu& menu) override;
     void DoEvents() override;
     void End() override;
-    int MouseButtons() override;
 };

@@ -1,11 +1,13 @@
-/* Moves KWin's pointer and presses its buttons for the Wayland desktop tests, through KWin's
- * fake-input protocol (XTest inside XWayland reaches X11 windows only).
+/* Moves KWin's pointer, presses its buttons and types its keys for the Wayland desktop tests,
+ * through KWin's fake-input protocol (XTest inside XWayland reaches X11 windows only, and KWin 6
+ * loses XTest keys while a menu of XWayland's has the keyboard).
  *
  * Reads commands from stdin, one a line, and answers each with "ok" once KWin has handled it
  * (a round trip after the request):
  *   move X Y          pointer to (X, Y), in KWin's logical pixels
  *   press BUTTON      a Linux button code (272 left, 273 right, 274 middle)
  *   release BUTTON
+ *   key KEY           a Linux key code pressed and released, as a keyboard types it
  * Ends at the end of its input. KWin offers the protocol only to programs it trusts: a desktop
  * file naming the program with X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input, or
  * KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 in KWin's environment. */
@@ -17,13 +19,17 @@
 #include <wayland-client.h>
 
 static struct org_kde_kwin_fake_input *fake_input;
+static uint32_t fake_input_version;
 
 static void global_added(void *data, struct wl_registry *registry, uint32_t name,
                          const char *interface, uint32_t version) {
     (void)data;
-    /* Absolute motion came with version 3. */
-    if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3)
-        fake_input = wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 3);
+    /* Absolute motion came with version 3, keys with 4. */
+    if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3) {
+        fake_input_version = version < 4 ? version : 4;
+        fake_input = wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface,
+                                      fake_input_version);
+    }
 }
 
 static void global_removed(void *data, struct wl_registry *registry, uint32_t name) {
@@ -53,7 +59,7 @@ int main(void) {
     char line[128];
     while (fgets(line, sizeof line, stdin)) {
         double x, y;
-        unsigned button;
+        unsigned button, key;
         if (sscanf(line, "move %lf %lf", &x, &y) == 2) {
             org_kde_kwin_fake_input_pointer_motion_absolute(fake_input, wl_fixed_from_double(x),
                                                             wl_fixed_from_double(y));
@@ -61,6 +67,9 @@ int main(void) {
             org_kde_kwin_fake_input_button(fake_input, button, WL_POINTER_BUTTON_STATE_PRESSED);
         } else if (sscanf(line, "release %u", &button) == 1) {
             org_kde_kwin_fake_input_button(fake_input, button, WL_POINTER_BUTTON_STATE_RELEASED);
+        } else if (sscanf(line, "key %u", &key) == 1 && fake_input_version >= 4) {
+            org_kde_kwin_fake_input_keyboard_key(fake_input, key, WL_KEYBOARD_KEY_STATE_PRESSED);
+            org_kde_kwin_fake_input_keyboard_key(fake_input, key, WL_KEYBOARD_KEY_STATE_RELEASED);
         } else {
             fprintf(stderr, "fake_input: unknown command: %s", line);
             return 2;

@@ -25,8 +25,8 @@ from Xlib import X  # noqa: F401
 from Xlib.ext import shape, xtest  # noqa: F401
 
 from .geometry import (EYES, FACE_H, FACE_W, OUTLINE, OUTLINE_CLIENT, PUPIL_H,  # noqa: F401
-                       PUPIL_HOME, PUPIL_W, _segment_distance, expected_pupil, f32,
-                       inside_polygon, outline_classes)
+                       PUPIL_HOME, PUPIL_W, _segment_distance, expected_pupil,
+                       expected_pupils, f32, inside_polygon, outline_classes)
 from .pictures import (RESOURCES, SOURCE_ROOT, Shot, face_picture, find_pupil,  # noqa: F401
                        picture, read_picture)
 from .processes import (DEFAULT_TIMEOUT, SANITIZER_REPORT_MARKS, _die_with_parent,  # noqa: F401
@@ -35,5 +35,5 @@ from .processes import (DEFAULT_TIMEOUT, SANITIZER_REPORT_MARKS, _die_with_paren
 from .vardo import DesktopCase, Vardo, main, vardo_binary  # noqa: F401
 from .wayland import (COMPOSITORS, EXTENSION_UUID, LINUX_BUTTONS, WaylandDesktop,  # noqa: F401
                       make_desktop)
-from .wine import WINE, WINE_ENV, make_wine_prefix  # noqa: F401
+from .wine import WINE, WINE_ENV, make_wine_prefix, wine_env, wineserver  # noqa: F401
 from .x11 import DESKTOP_RGB, SCREEN_H, SCREEN_W, WINDOW_MANAGERS, Desktop  # noqa: F401

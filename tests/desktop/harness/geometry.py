@@ -44,6 +44,11 @@ def expected_pupil(eye, cursor):
     return round(f32(px - PUPIL_W / 2)), round(f32(py - PUPIL_H / 2))
 
 
+def expected_pupils(cursor):
+    """Left and top of both pupils for a cursor at `cursor` (client pixels)."""
+    return [expected_pupil(0, cursor), expected_pupil(1, cursor)]
+
+
 def inside_polygon(points, x, y):
     """Even-odd test of the point (x, y) against the closed polygon."""
     inside = False

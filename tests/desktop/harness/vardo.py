@@ -8,7 +8,7 @@ import unittest
 
 from Xlib import X
 
-from .geometry import FACE_H, FACE_W
+from .geometry import FACE_H, FACE_W, expected_pupils
 from .pictures import face_picture, find_pupil
 from .processes import sanitizer_report, stop, wait_equal, wait_until
 from .wine import wine_command
@@ -112,6 +112,20 @@ class Vardo:
     def wait_pupils(self, expected, timeout=4):
         wait_equal(self.pupils, list(expected), "pupils", timeout, interval=0.05)
 
+    def wait_aimed(self, client, timeout=4):
+        """Waits until both pupils aim at `client` (client pixels of the face)."""
+        self.wait_pupils(expected_pupils(client), timeout)
+
+    def wait_follows_across(self, origin):
+        """With the face's client corner at `origin` (screen pixels), puts the pointer on the
+        screen's left edge and then its right edge at eye level, and waits each time until the
+        pupils aim at it."""
+        d = self.desktop
+        ox, oy = origin
+        for sx in (0, d.width - 1):
+            d.move(sx, oy + 80)
+            self.wait_aimed((sx - ox, 80))
+
     def menu(self, before, timeout=3):
         """Waits for a pop-up window that was not in `before` and returns (id, geometry)."""
         def appeared():
@@ -132,10 +146,10 @@ class Vardo:
                    timeout=timeout, message="the menu to close")
 
     def choose(self, menu_id, key, tries=3):
-        """Types an entry's access key at the open menu until the menu closes. A key typed
-        between the menu's map and its keyboard grab goes to the window that had the focus
-        (seen under xfwm4 in the sanitizer build), and then the menu is still open a second
-        later; a key the menu took closes it at once."""
+        """Types a key at the open menu (an entry's access key, or Escape) until the menu
+        closes. A key typed between the menu's map and its keyboard grab goes to the window
+        that had the focus (seen under xfwm4 in the sanitizer build), and then the menu is
+        still open a second later; a key the menu took closes it at once."""
         for attempt in range(tries):
             self.desktop.key(key)
             try:

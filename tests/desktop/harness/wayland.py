@@ -5,11 +5,12 @@ import os
 import resource
 import select
 import shutil
+import socket
 import subprocess
 import time
 import unittest
 
-from Xlib import X, display as xdisplay
+from Xlib import X, XK, display as xdisplay
 
 from .pictures import _shot_of
 from .processes import _die_with_parent, wait_until
@@ -75,6 +76,7 @@ class WaylandDesktop(Desktop):
         self._dbus = None
         self._remote = None
         self._at = None  # where the test put the compositor's pointer
+        self._knocking = None  # the connection that has KWin 6 start XWayland
         super().__init__(width, height, wm=compositor)
 
     # -- start-up ------------------------------------------------------------------------
@@ -99,8 +101,13 @@ class WaylandDesktop(Desktop):
                                        stdout=out, stderr=subprocess.STDOUT,
                                        preexec_fn=_compositor_child)
         self.processes.append(process)
-        self.display_name, auth = wait_until(lambda: self._xwayland(process, log), timeout=60,
-                                             message=f"{self.compositor}'s XWayland")
+        try:
+            self.display_name, auth = wait_until(lambda: self._xwayland(process, log),
+                                                 timeout=60,
+                                                 message=f"{self.compositor}'s XWayland")
+        finally:
+            if self._knocking is not None:
+                self._knocking.close()
         # python-xlib takes the cookie from the environment; KWin's XWayland needs none.
         if auth:
             os.environ["XAUTHORITY"] = auth
@@ -188,7 +195,31 @@ class WaylandDesktop(Desktop):
             display = next((a for a in argv[1:] if a.startswith(":")), None)
             auth = argv[argv.index("-auth") + 1] if "-auth" in argv else None
             return (display, auth) if display else None
+        if self._knocking is None:
+            self._knock(compositor.pid)
         return None
+
+    def _knock(self, pid):
+        """KWin 6 holds XWayland's display itself (the lock file and the sockets) and starts
+        XWayland only when the first X client connects: connects to the display whose lock
+        file names the compositor, and holds the connection until XWayland is there."""
+        for name in os.listdir("/tmp"):
+            if not (name.startswith(".X") and name.endswith("-lock")):
+                continue
+            try:
+                with open(os.path.join("/tmp", name)) as f:
+                    holder = int(f.read().strip() or 0)
+            except (OSError, ValueError):
+                continue
+            if holder == pid:
+                knock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                try:
+                    knock.connect(f"/tmp/.X11-unix/X{name[2:-len('-lock')]}")
+                except OSError:
+                    knock.close()
+                    return
+                self._knocking = knock
+                return
 
     def _connect(self):
         try:
@@ -200,13 +231,19 @@ class WaylandDesktop(Desktop):
         # The compositor is XWayland's window manager.
         self._wait_managing()
         if self.compositor == "gnome-shell":
-            # The session starts in the overview; leave it for the desktop.
+            # The session starts in the overview; leave it for the desktop as a user does, with
+            # Esc (GNOME Shell 48 and later ignore OverviewActive set by other programs).
             shell = self._dbus.get_object("org.gnome.Shell", "/org/gnome/Shell")
-            shell.Set("org.gnome.Shell", "OverviewActive", False,
-                      dbus_interface="org.freedesktop.DBus.Properties")
-            wait_until(lambda: not shell.Get("org.gnome.Shell", "OverviewActive",
-                                             dbus_interface="org.freedesktop.DBus.Properties"),
-                       message="the overview to close")
+
+            def closed():
+                if not shell.Get("org.gnome.Shell", "OverviewActive",
+                                 dbus_interface="org.freedesktop.DBus.Properties"):
+                    return True
+                for pressed in (True, False):
+                    self._remote.NotifyKeyboardKeysym(XK.XK_Escape, pressed)
+                return False
+
+            wait_until(closed, interval=0.5, message="the overview to close")
 
     def env(self, **extra):
         env = Desktop.env(self)
@@ -313,6 +350,15 @@ class WaylandDesktop(Desktop):
 
     def release(self, button):
         self.press(button, pressed=False)
+
+    def key(self, name):
+        if self.compositor != "kwin":
+            Desktop.key(self, name)
+            return
+        # KWin 6 hands XTest's keys to XWayland through libei, and a menu that has the
+        # keyboard loses them; typed through fake input they come as from a keyboard. Linux
+        # key codes are XWayland's less 8.
+        self._kwin_command(f"key {self.keycode(name) - 8}")
 
     # -- pixels and windows ----------------------------------------------------------------
 

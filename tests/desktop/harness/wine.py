@@ -2,6 +2,7 @@
 under Wine, each desktop with a private prefix copied from one template (made once, since it
 takes seconds: `python3 -m harness --wine-prefix DIR` in tests/desktop)."""
 
+import glob
 import os
 import shutil
 import subprocess
@@ -12,9 +13,30 @@ WINE = os.environ.get("VARDO_BINARY", "").lower().endswith(".exe")
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
 
 
+def wine_env(prefix, base=None):
+    """The environment of Wine's programs on `prefix`, from `base` (ours by default). Without
+    TMPDIR: Wine 10's wineserver aborts ("free(): invalid pointer") whenever TMPDIR is set,
+    whatever it names, and Wine has no use for it."""
+    env = dict(os.environ if base is None else base, WINEPREFIX=os.path.abspath(prefix),
+               **WINE_ENV)
+    env.pop("TMPDIR", None)
+    return env
+
+
+def wineserver():
+    """Wine's server: on the PATH up to Debian 12, only in Wine's library folder after."""
+    found = shutil.which("wineserver") or next(
+        (path for path in sorted(glob.glob("/usr/lib/*/wine/wineserver*") +
+                                 glob.glob("/usr/lib/wine/wineserver*"))
+         if os.access(path, os.X_OK)), None)
+    if not found:
+        raise AssertionError("wineserver is missing (make deps installs wine)")
+    return found
+
+
 def _prefix_env(prefix):
     """Wine on `prefix` with no display: for setting the prefix up."""
-    env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), **WINE_ENV)
+    env = wine_env(prefix)
     env.pop("DISPLAY", None)
     return env
 
@@ -33,16 +55,16 @@ def make_wine_prefix(path):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # wineboot returns while the prefix is still being set up; a program started meanwhile
     # may fail to start at all (status 127, seen once in CI).
-    subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
+    subprocess.run([wineserver(), "-w"], env=env, check=True, timeout=120)
     for value, program in (("Browsers", "xdg-open"), ("Mailers", "xdg-email")):
         for attempt in range(3):
             done = _reg_add(env, r"HKCU\Software\Wine\WineBrowser", value, program)
             if done.returncode == 0:
                 break
-            subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+            subprocess.run([wineserver(), "-w"], env=env, timeout=120)
         else:
             done.check_returncode()
-    subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=120)
+    subprocess.run([wineserver(), "-w"], env=env, check=True, timeout=120)
 
 
 def copy_wine_prefix(folder, dpi=None):
@@ -66,7 +88,7 @@ def copy_wine_prefix(folder, dpi=None):
 
 def stop_wine_prefix(prefix):
     # The prefix's server outlives the programs by seconds; it is no child of ours.
-    subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
+    subprocess.run([wineserver(), "-k"], env=wine_env(prefix),
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
 
 
@@ -75,4 +97,4 @@ def wine_command(command, env, prefix):
     under test is the Windows one; else both as they are."""
     if not WINE:
         return command, env
-    return ["wine", *command], dict(env, WINEPREFIX=prefix, **WINE_ENV)
+    return ["wine", *command], wine_env(prefix, env)

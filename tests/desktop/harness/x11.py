@@ -36,6 +36,9 @@ class Desktop:
     Xinerama puts every screen at the origin, on top of each other, and Qt takes its screens
     from RandR, which sees only the first.)
 
+    `x_screen` puts the desktop on another X screen than the first (DISPLAY=:N.1): Xvfb makes
+    that many screens before it, each of the same size, and leaves them empty.
+
     `wine_dpi` sets the dots per inch of the desktop's Wine prefix (96 by default; see
     copy_wine_prefix)."""
 
@@ -43,8 +46,9 @@ class Desktop:
     rootless = False
 
     def __init__(self, width=SCREEN_W, height=SCREEN_H, wm=None, screens=None, primary=0,
-                 wine_dpi=None):
+                 wine_dpi=None, x_screen=0):
         self.width, self.height = width, height
+        self.x_screen = x_screen
         self.wm = wm or os.environ.get("VARDO_TEST_WM") or "openbox"
         self.screens = list(screens) if screens else [(width, height)]
         self.primary = primary
@@ -122,8 +126,14 @@ class Desktop:
     def _start_server(self):
         self.display_name = self._start_x(
             ["Xvfb"] + self._screen_arguments() + ["+extension", "XFIXES", "+extension", "SHAPE"])
+        if self.x_screen:
+            self.display_name += f".{self.x_screen}"
         self.d = xdisplay.Display(self.display_name)
         self.root = self.d.screen().root
+        if self.x_screen:
+            # The pointer starts on the first screen, and Xvfb's XTest moves it only on the
+            # screen it is on.
+            self.root.warp_pointer(0, 0)
         # With several monitors the root spans them all.
         self.width = self.d.screen().width_in_pixels
         self.height = self.d.screen().height_in_pixels
@@ -135,7 +145,8 @@ class Desktop:
     def _screen_arguments(self):
         width = sum(w for w, _ in self.screens)
         height = max(h for _, h in self.screens)
-        return ["-screen", "0", f"{width}x{height}x24"]
+        return [a for n in range(self.x_screen + 1)
+                for a in ("-screen", str(n), f"{width}x{height}x24")]
 
     def _define_monitors(self):
         """Splits the screen into the monitors: the first takes over Xvfb's output, the
@@ -307,6 +318,18 @@ class Desktop:
         """The process that made the window, if it says (_NET_WM_PID)."""
         prop = self.window(wid).get_full_property(self.atom("_NET_WM_PID"), Xatom.CARDINAL)
         return prop.value[0] if prop else None
+
+    def icons(self, wid):
+        """The window's icons (_NET_WM_ICON) as (width, height, rows of (r, g, b, a))."""
+        prop = self.window(wid).get_full_property(self.atom("_NET_WM_ICON"), Xatom.CARDINAL)
+        data, found = list(prop.value) if prop else [], []
+        while len(data) >= 2:
+            w, hh = data[0], data[1]
+            argb = data[2:2 + w * hh]
+            found.append((w, hh, [[((p >> 16) & 255, (p >> 8) & 255, p & 255, (p >> 24) & 255)
+                                   for p in argb[y * w:(y + 1) * w]] for y in range(hh)]))
+            data = data[2 + w * hh:]
+        return found
 
     def wm_state(self, wid):
         prop = self.window(wid).get_full_property(self.atom("_NET_WM_STATE"), Xatom.ATOM)
