@@ -40,36 +40,32 @@ class Tracking(h.DesktopCase):
                 client = (sx - ox, sy - oy)
                 v.wait_aimed(client)
 
-    def aim(self, sx, sy):
-        """Where the pupils stand with the pointer at screen (sx, sy)."""
-        ox, oy = self.vardo.origin()
-        return h.expected_pupils((sx - ox, sy - oy))
-
     def test_pointer_that_moves_after_resting(self):
         # The pupils follow the first move after the pointer has rested, and a second move
         # right after the first, whether a tick has seen the first one or not.
         d, v = self.desktop, self.vardo
         ox, oy = v.origin()
         d.move(d.width - 1, oy + 80)
-        v.wait_pupils(self.aim(d.width - 1, oy + 80))
+        v.wait_aimed((d.width - 1 - ox, 80))
         time.sleep(5)
         d.move(0, oy + 80)
-        v.wait_pupils(self.aim(0, oy + 80))
+        v.wait_aimed((-ox, 80))
         for gap in (0, 0.05, 0.15):
             with self.subTest(gap=gap):
                 time.sleep(1)
                 d.move(ox + 28, 0)
                 time.sleep(gap)
                 d.move(ox + 63, d.height - 1)
-                v.wait_pupils(self.aim(ox + 63, d.height - 1))
+                v.wait_aimed((63, d.height - 1 - oy))
 
     def test_release_after_resting_reaims(self):
         # The pointer comes to the face, presses and drags it, and lies still before the
         # release: the tick after the release aims the pupils at the pointer even though
         # nothing moves after it.
         d, v = self.desktop, self.vardo
+        ox, oy = v.origin()
         d.move(d.width - 1, d.height - 1)
-        v.wait_pupils(self.aim(d.width - 1, d.height - 1))
+        v.wait_aimed((d.width - 1 - ox, d.height - 1 - oy))
         time.sleep(1)
         grab = (47, 30)
         sx, sy = v.to_screen(*grab)
