@@ -30,8 +30,10 @@ OTHERS_LIMIT = 0.2
 REAIM_LIMIT_MS = 150
 
 
-def context_switches(pid):
-    total = 0
+def thread_switches(pid):
+    """Context switches so far of each live thread of process pid, by thread id; None once
+    the process has gone."""
+    counts = {}
     try:
         tids = os.listdir("/proc/%d/task" % pid)
     except FileNotFoundError:
@@ -39,23 +41,36 @@ def context_switches(pid):
     for tid in tids:
         try:
             with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
-                for line in f:
-                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
-                        total += int(line.split()[1])
+                counts[tid] = sum(int(line.split()[1]) for line in f if line.startswith(
+                    ("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
         except FileNotFoundError:
             pass  # a thread that ended just now
-    return total
+    return counts
+
+
+def switches_between(before, after):
+    """Context switches from one thread_switches to the next: those of the threads that live at
+    the end (a thread that ended meanwhile takes its count with it; one that started brings
+    all of its own)."""
+    return sum(n - before.get(tid, 0) for tid, n in after.items())
 
 
 def wakeups(pids, seconds):
     """Context switches per second of each named process over `seconds`."""
-    before = {name: context_switches(pid) for name, pid in pids.items()}
+    before = {name: thread_switches(pid) for name, pid in pids.items()}
     start = time.monotonic()
     time.sleep(seconds)
-    after = {name: context_switches(pid) for name, pid in pids.items()}
+    after = {name: thread_switches(pid) for name, pid in pids.items()}
     elapsed = time.monotonic() - start
-    return {name: (after[name] - before[name]) / elapsed
+    return {name: switches_between(before[name], after[name]) / elapsed
             for name in pids if before[name] is not None and after[name] is not None}
+
+
+def without(before, after):
+    """The others' figures without the face: the mean of the phase before it started and the
+    phase after it stopped, so that neither a desktop still settling nor one that has run
+    longer counts alone."""
+    return {name: (before[name] + after[name]) / 2 for name in before if name in after}
 
 
 def reaims(move, pupils, points, trials):
@@ -79,13 +94,20 @@ def reaims(move, pupils, points, trials):
     return times
 
 
-def phase(name, others, vardo_pid, baseline, seconds):
-    """One desktop's rest figures: the others' wake-ups without and with the face, its own."""
+def phase(name, others, vardo_pid, seconds):
+    """One desktop's rest figures with the face: its own wake-ups and the others'. The
+    figures without it are filled in by finish()."""
     with_face = wakeups(dict(others, vardo=vardo_pid), seconds)
     return {"desktop": name, "seconds": seconds,
             "vardo": with_face.pop("vardo", None),
-            "others": {n: {"without": baseline.get(n), "with": with_face.get(n)}
-                       for n in others}}
+            "others": {n: {"with": with_face.get(n)} for n in others}}
+
+
+def finish(result, before, after):
+    base = without(before, after)
+    for name, figures in result["others"].items():
+        figures.update(without=base.get(name), before=before.get(name), after=after.get(name))
+    return result
 
 
 def x11(desktop, procs, program, launch, seconds, trials, log_path):
@@ -93,12 +115,12 @@ def x11(desktop, procs, program, launch, seconds, trials, log_path):
     others = {"X server": desktop.xvfb.pid, "window manager": desktop.wm.pid}
     desktop.park()
     time.sleep(SETTLE)
-    baseline = wakeups(others, seconds)
+    before = wakeups(others, seconds)
     proc, box, _ = launch(desktop, procs, program, log_path=log_path)
     try:
         desktop.park()
         time.sleep(2)
-        result = phase("X11", others, proc.pid, baseline, seconds)
+        result = phase("X11", others, proc.pid, seconds)
         x, y, w, h = PUPILS
 
         def pupils():
@@ -114,7 +136,9 @@ def x11(desktop, procs, program, launch, seconds, trials, log_path):
                                     trials)
     finally:
         procs.stop(proc)
-    return result
+    desktop.park()
+    time.sleep(SETTLE)
+    return finish(result, before, wakeups(others, seconds))
 
 
 def desktop_width(desktop):
@@ -166,12 +190,13 @@ def wayland(compositor, vardo, seconds, trials):
         d.move(*park)
         # The compositor's own start-up work dies down first.
         time.sleep(5)
-        baseline = wakeups(others, seconds)
+        before = wakeups(others, seconds)
         v = h.Vardo(d)
         try:
             d.move(*park)
-            time.sleep(2)
-            result = phase(compositor, others, v.process.pid, baseline, seconds)
+            # The shell's and the face's own start-up work (mapping, the first look) dies down.
+            time.sleep(5)
+            result = phase(compositor, others, v.process.pid, seconds)
             x, y, w, hh = PUPILS
             face = d.window(v.face)
             ox, oy = v.origin()
@@ -184,7 +209,11 @@ def wayland(compositor, vardo, seconds, trials):
             result["stderr"] = v.stderr()
         finally:
             v.stop()
-        return result
+        # Stopped as a session would stop it (SIGTERM). KWin's script for it goes at the next
+        # move: the one that parks the pointer.
+        d.move(*park)
+        time.sleep(SETTLE)
+        return finish(result, before, wakeups(others, seconds))
     finally:
         d.close()
 
@@ -231,8 +260,8 @@ def checks(results):
 
 
 def markdown(results, budget):
-    lines = ["| desktop | process | wake-ups/s without vardo | with vardo at rest | difference |",
-             "|---|---|---|---|---|"]
+    lines = ["| desktop | process | wake-ups/s without vardo (before, after) | with vardo at rest "
+             "| difference |", "|---|---|---|---|---|"]
     for r in results:
         if "skipped" in r:
             lines.append("| %s | not measured: %s | | | |" % (r["desktop"], r["skipped"]))
@@ -241,8 +270,9 @@ def markdown(results, budget):
         for other, f in r["others"].items():
             if f["with"] is None or f["without"] is None:
                 continue
-            lines.append("| %s | %s | %.2f | %.2f | %+.2f |" % (
-                r["desktop"], other, f["without"], f["with"], f["with"] - f["without"]))
+            lines.append("| %s | %s | %.2f (%.2f, %.2f) | %.2f | %+.2f |" % (
+                r["desktop"], other, f["without"], f["before"], f["after"], f["with"],
+                f["with"] - f["without"]))
     lines += ["", "| desktop | first re-aim after a rest, ms (median, min–max) |", "|---|---|"]
     for r in results:
         if "skipped" in r:

@@ -140,8 +140,12 @@ class Desktop:
 
     def start(self):
         read_end, write_end = os.pipe()
+        # A display number well away from the low ones that other programs on the machine
+        # (and their DISPLAY defaults) use: a stray client would wake the server and the
+        # programs measured on it.
         self.xvfb = self.procs.start(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % SCREEN,
+            ["Xvfb", ":%d" % free_display(300), "-displayfd", str(write_end),
+             "-screen", "0", "%dx%dx24" % SCREEN,
              "-nolisten", "tcp", "-noreset", "+extension", "MIT-SHM"],
             env=dict(os.environ), log_path=os.path.join(self.workdir, "xvfb.log"),
             pass_fds=(write_end,))
@@ -313,19 +317,6 @@ def sched_ms(pid):
     return total / 1e6
 
 
-def context_switches(pid):
-    total = 0
-    for tid in os.listdir("/proc/%d/task" % pid):
-        try:
-            with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
-                for line in f:
-                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
-                        total += int(line.split()[1])
-        except FileNotFoundError:
-            pass  # a thread that ended just now
-    return total
-
-
 def memory_kib(pid):
     """(VmHWM, Pss) in KiB."""
     hwm = pss = None
@@ -341,7 +332,8 @@ def memory_kib(pid):
 
 
 def process_sample(pid):
-    return {"cpu_ms": cpu_ms(pid), "sched_ms": sched_ms(pid), "switches": context_switches(pid),
+    return {"cpu_ms": cpu_ms(pid), "sched_ms": sched_ms(pid),
+            "switches": rest.thread_switches(pid),
             "t": time.monotonic()}
 
 
@@ -349,7 +341,7 @@ def rates(before, after):
     seconds = after["t"] - before["t"]
     return {"cpu_ms_per_min": (after["cpu_ms"] - before["cpu_ms"]) * 60.0 / seconds,
             "sched_ms_per_min": (after["sched_ms"] - before["sched_ms"]) * 60.0 / seconds,
-            "wakeups_per_s": (after["switches"] - before["switches"]) / seconds}
+            "wakeups_per_s": rest.switches_between(before["switches"], after["switches"]) / seconds}
 
 
 # ---------------------------------------------------------------------------------------------
@@ -479,6 +471,10 @@ def trace_run(desktop, procs, program, args, workdir, index):
         time.sleep(1.0)
         t_idle = time.monotonic()
         time.sleep(args.trace_phase)
+        t_idle_end = time.monotonic()
+        # xtrace stamps requests to the millisecond: those of the first move must not fall
+        # into the still phase.
+        time.sleep(0.05)
         t_move = time.monotonic()
         desktop.move_in_circle(args.trace_phase, args.rate)
         t_end = time.monotonic()
@@ -489,14 +485,14 @@ def trace_run(desktop, procs, program, args, workdir, index):
         time.sleep(0.2)
         procs.stop(tracer)
     requests, replies = parse_trace(path)
-    idle = summarise_ticks(ticks_between(requests, replies, t_idle, t_move))
+    idle = summarise_ticks(ticks_between(requests, replies, t_idle, t_idle_end))
     # The first tick of the moving phase compares against the parked pointer.
     working = summarise_ticks(ticks_between(requests, replies, t_move, t_end), PARK)
     def per_second(t0, t1):
         return sum(1 for r in requests if t0 <= r["t"] < t1) / (t1 - t0)
 
     return {"box": box, "idle": idle, "working": working,
-            "idle_requests_per_s": per_second(t_idle, t_move),
+            "idle_requests_per_s": per_second(t_idle, t_idle_end),
             "moving_requests_per_s": per_second(t_move, t_end)}
 
 

@@ -7,7 +7,7 @@ set(VARDO_QT_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 set(CMAKE_AUTOMOC ON)
 
-find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets DBus Test)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets DBus)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)

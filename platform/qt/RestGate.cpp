@@ -1,5 +1,7 @@
 #include "platform/qt/RestGate.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <vector>
 
@@ -51,8 +53,12 @@ void RestGate::fire() {
     readNow.reset();
     RestGate* outer = ticking;
     ticking = this;
+    // The tick may end the timer's form, and the timer with it.
+    const QPointer<RestGate> alive(this);
     tick();
     ticking = outer;
+    if (!alive)
+        return;
     if (!readNow) {
         lastRead.reset();
         return;

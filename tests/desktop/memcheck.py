@@ -33,8 +33,7 @@ def session(desktop, vardo, record):
     r.check_aim(v, [(d.width - 1, d.height // 2), (0, d.height - 1)], timeout=4 * SLOWDOWN)
     for wanted in (False, True):
         menu, _ = v.open_menu()
-        d.key("t")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "t")
         h.wait_until(lambda: ("_NET_WM_STATE_ABOVE" in d.wm_state(v.face)) == wanted,
                      message="Always On Top to change")
     links = 0

@@ -88,8 +88,7 @@ class Covered(h.DesktopCase):
         menu, geometry = v.open_menu(18, 60)
         self.assertTrue(self.covers_both_eyes(*geometry), geometry)
         pointer = self.go_round()
-        d.key("Escape")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "Escape")
         self.assert_eyes(pointer, "menu")
         # And they go on following.
         d.move(*start)

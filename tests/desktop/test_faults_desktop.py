@@ -161,8 +161,7 @@ class LinkHandOffFaults(h.DesktopCase):
         v.drag((47, 30), (100 - x, 100 - y))
         v.wait_origin((100, 100))
         menu, _ = v.open_menu()
-        d.key("a")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "a")
         return h.wait_until(lambda: next((w for w in d.windows_titled("About Vardo")
                                           if d.viewable(w)), None),
                             message="the About window")

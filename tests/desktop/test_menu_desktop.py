@@ -22,8 +22,7 @@ class Menu(h.DesktopCase):
         shot = d.shot(mx, my, mw, mh)
         colours = {shot.at(x, y) for y in range(0, mh, 3) for x in range(0, mw, 3)}
         self.assertNotIn(h.DESKTOP_RGB, colours)
-        d.key("Escape")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "Escape")
         self.assertTrue(v.alive())
         self.assertIn("_NET_WM_STATE_ABOVE", d.wm_state(v.face))
         self.assertEqual(d.windows_titled("About Vardo"), [])
@@ -39,8 +38,7 @@ class Menu(h.DesktopCase):
             return stack.index(v.face) > stack.index(other.id)
 
         menu, _ = v.open_menu()
-        d.key("t")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "t")
         h.wait_until(lambda: "_NET_WM_STATE_ABOVE" not in d.wm_state(v.face),
                      message="the face to leave the topmost band")
         # Now an activated window covers it.
@@ -55,8 +53,7 @@ class Menu(h.DesktopCase):
         h.wait_until(face_above_other, message="the face raised again")
         v.wait_painted()
         menu, _ = v.open_menu()
-        d.key("t")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "t")
         h.wait_until(lambda: "_NET_WM_STATE_ABOVE" in d.wm_state(v.face),
                      message="the face back in the topmost band")
         d.activate(other.id)
@@ -84,8 +81,7 @@ class Menu(h.DesktopCase):
         menu, _ = v.menu(before)
         d.release(3)
         d.release(1)
-        d.key("Escape")
-        v.wait_menu_closed(menu)
+        v.choose(menu, "Escape")
         self.assertTrue(v.alive())
         ox, oy = v.origin()
         self.assertLessEqual(abs(ox - start[0]) + abs(oy - start[1]), 8)
@@ -109,8 +105,7 @@ class Menu(h.DesktopCase):
                 d.press(3)
                 menu, _ = v.menu(before)
                 d.release(3)
-                d.key("Escape")
-                v.wait_menu_closed(menu)
+                v.choose(menu, "Escape")
                 d.move(*((sx - 400, sy + 10) if far else (sx + 9, sy + 6)))
                 d.release(1)
                 ox, oy = v.origin()

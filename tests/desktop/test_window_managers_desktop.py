@@ -204,8 +204,7 @@ class WindowManagerChecks:
                 h.wait_until(lambda: self.face_above(other.id), message="the face raised")
             v.wait_painted()
             menu, _ = v.open_menu()
-            d.key("t")
-            v.wait_menu_closed(menu)
+            v.choose(menu, "t")
             h.wait_until(lambda: ("_NET_WM_STATE_ABOVE" in d.wm_state(v.face)) == state,
                          message="Always On Top " + ("on" if state else "off"))
             d.activate(other.id)

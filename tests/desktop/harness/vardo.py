@@ -146,10 +146,10 @@ class Vardo:
                    timeout=timeout, message="the menu to close")
 
     def choose(self, menu_id, key, tries=3):
-        """Types an entry's access key at the open menu until the menu closes. A key typed
-        between the menu's map and its keyboard grab goes to the window that had the focus
-        (seen under xfwm4 in the sanitizer build), and then the menu is still open a second
-        later; a key the menu took closes it at once."""
+        """Types a key at the open menu (an entry's access key, or Escape) until the menu
+        closes. A key typed between the menu's map and its keyboard grab goes to the window
+        that had the focus (seen under xfwm4 in the sanitizer build), and then the menu is
+        still open a second later; a key the menu took closes it at once."""
         for attempt in range(tries):
             self.desktop.key(key)
             try:

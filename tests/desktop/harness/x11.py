@@ -319,6 +319,18 @@ class Desktop:
         prop = self.window(wid).get_full_property(self.atom("_NET_WM_PID"), Xatom.CARDINAL)
         return prop.value[0] if prop else None
 
+    def icons(self, wid):
+        """The window's icons (_NET_WM_ICON) as (width, height, rows of (r, g, b, a))."""
+        prop = self.window(wid).get_full_property(self.atom("_NET_WM_ICON"), Xatom.CARDINAL)
+        data, found = list(prop.value) if prop else [], []
+        while len(data) >= 2:
+            w, hh = data[0], data[1]
+            argb = data[2:2 + w * hh]
+            found.append((w, hh, [[((p >> 16) & 255, (p >> 8) & 255, p & 255, (p >> 24) & 255)
+                                   for p in argb[y * w:(y + 1) * w]] for y in range(hh)]))
+            data = data[2 + w * hh:]
+        return found
+
     def wm_state(self, wid):
         prop = self.window(wid).get_full_property(self.atom("_NET_WM_STATE"), Xatom.ATOM)
         return {self.atom_name(a) for a in prop.value} if prop else set()
