@@ -1,9 +1,10 @@
 #include "platform/qt/DirectRepaint.h"
 
+#include "platform/qt/XcbConnection.h"
+
 #include <QAbstractEventDispatcher>
 #include <QBackingStore>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QImage>
 #include <QVarLengthArray>
 #include <QWidget>
@@ -16,12 +17,6 @@
 #include <memory>
 
 namespace {
-
-xcb_connection_t* connection() {
-    const auto* x11 =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // True when a depth-24 drawable of screen holds its pixels as a 32-bit QImage does in
 // memory: 32 bits each, red, green and blue in the low three bytes, in this machine's byte
@@ -58,7 +53,7 @@ DirectRepaint& DirectRepaint::of(QWidget& window) {
 DirectRepaint::DirectRepaint(QWidget& window)
     : QObject(&window)
     , window_(window) {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = xcbConnection();
     auto* dispatcher = QAbstractEventDispatcher::instance();
     if (!c || !dispatcher)
         return;
@@ -73,7 +68,7 @@ DirectRepaint::DirectRepaint(QWidget& window)
 }
 
 DirectRepaint::~DirectRepaint() {
-    if (gc_ && connection() == connection_)
+    if (gc_ && xcbConnection() == connection_)
         xcb_free_gc(connection_, gc_);
 }
 

@@ -36,6 +36,7 @@ add_library(vardolib STATIC
     ${VARDO_QT_DIR}/Timer.cpp
     ${VARDO_QT_DIR}/X11Platform.cpp
     ${VARDO_QT_DIR}/X11Window.cpp
+    ${VARDO_QT_DIR}/XcbConnection.cpp
 )
 target_include_directories(vardolib PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(vardolib PUBLIC Qt6::Widgets PkgConfig::XCB PkgConfig::XCB_XINPUT

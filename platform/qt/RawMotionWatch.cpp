@@ -1,17 +1,16 @@
 #include "platform/qt/RawMotionWatch.h"
 
+#include "platform/qt/XcbConnection.h"
+
 #include <QCoreApplication>
 #include <QCursor>
-#include <QGuiApplication>
 
 #include <xcb/xinput.h>
 
 #include <cstdlib>
 
 std::unique_ptr<RawMotionWatch> RawMotionWatch::open() {
-    const auto* x11 =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = xcbConnection();
     if (!c)
         return nullptr;
     const xcb_query_extension_reply_t* input = xcb_get_extension_data(c, &xcb_input_id);
@@ -25,6 +24,8 @@ std::unique_ptr<RawMotionWatch> RawMotionWatch::open() {
         &std::free);
     if (version && version->major_version < 2)
         return nullptr;
+    // Raw events belong to no window: selected on the first screen's root, they come for the
+    // pointer on every screen of the display (seen with a face on the second screen).
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     std::unique_ptr<RawMotionWatch> watch(new RawMotionWatch(c, root, input->major_opcode));
     QCoreApplication::instance()->installNativeEventFilter(watch.get());

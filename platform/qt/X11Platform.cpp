@@ -5,10 +5,10 @@
 #include "platform/qt/RawMotionWatch.h"
 #include "platform/qt/RestGate.h"
 #include "platform/qt/X11Window.h"
+#include "platform/qt/XcbConnection.h"
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QPolygon>
 #include <QProcess>
@@ -26,12 +26,6 @@
 #include <memory>
 
 namespace {
-
-xcb_connection_t* x11Connection() {
-    const auto* x11 =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 std::atomic_flag lostDisplayReported;
 QtMessageHandler toolkitMessages = nullptr;
@@ -185,7 +179,7 @@ void X11Platform::End() {
     // ended here.
     if (pointerSource)
         pointerSource->release();
-    if (xcb_connection_t* c = x11Connection())
+    if (xcb_connection_t* c = xcbConnection())
         xcb_flush(c);
     std::fflush(nullptr);
     std::_Exit(0);

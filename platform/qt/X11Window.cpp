@@ -1,6 +1,7 @@
 #include "platform/qt/X11Window.h"
 
-#include <QGuiApplication>
+#include "platform/qt/XcbConnection.h"
+
 #include <QWidget>
 #include <QWindow>
 
@@ -12,12 +13,6 @@
 #include <memory>
 
 namespace {
-
-xcb_connection_t* connection() {
-    const auto* x11 =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     const auto cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
@@ -63,7 +58,7 @@ xcb_window_t rootOf(xcb_connection_t* c, xcb_window_t window) {
 } // namespace
 
 void X11Window::setLayer(QWidget& window, bool topmost) {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = xcbConnection();
     if (!c || !window.windowHandle())
         return;
     const auto id = static_cast<xcb_window_t>(window.windowHandle()->winId());
@@ -86,7 +81,7 @@ void X11Window::setLayer(QWidget& window, bool topmost) {
 }
 
 void X11Window::skipTaskbarAndPager(QWidget& window) {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = xcbConnection();
     if (!c || !window.windowHandle())
         return;
     constexpr std::uint32_t add = 1;
