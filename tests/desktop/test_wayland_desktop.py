@@ -195,7 +195,7 @@ class WaylandChecks:
             self.assert_aim(v, point)
         self.assertEqual(v.stderr(), "")
 
-    def test_clicks_beside_the_head_reach_a_native_window_from_xwayland_24(self):
+    def test_clicks_beside_the_head_as_each_xwayland_passes_them(self):
         # XWayland 22 gives the face's surface the pointer in all its rectangle, the cut-away
         # parts too, and has no window beneath them: the click goes nowhere. XWayland 24 hands
         # the face's shape on to the compositor as its input region, and GNOME Shell (48, 51)
