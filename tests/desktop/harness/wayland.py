@@ -232,7 +232,13 @@ class WaylandDesktop(Desktop):
         self._wait_managing()
         if self.compositor == "gnome-shell":
             # The session starts in the overview; leave it for the desktop as a user does, with
-            # Esc (GNOME Shell 48 and later ignore OverviewActive set by other programs).
+            # Esc (GNOME Shell 48 and later ignore OverviewActive set by other programs), once
+            # the shell's start-up, which ends by showing it, is over.
+            def started():
+                with open(os.path.join(self.tmp, "compositor.log"), errors="replace") as f:
+                    return any("GNOME Shell started at" in line for line in f)
+
+            wait_until(started, message="GNOME Shell's start-up")
             shell = self._dbus.get_object("org.gnome.Shell", "/org/gnome/Shell")
 
             def closed():
