@@ -4,7 +4,9 @@
 // program's screen pixels at the scales a session may use. And the rest of a timer that only
 // looks at the pointer, against a watch the test moves by hand.
 
+#include "platform/qt/RawMotionWatch.h"
 #include "platform/qt/RestGate.h"
+#include "platform/qt/Stillness.h"
 #include "platform/qt/X11Platform.h"
 #include "platform/qt/wayland/PointerSource.h"
 
@@ -262,8 +264,8 @@ private Q_SLOTS:
         QCOMPARE(PointerSource::toScreen(compositor, desktop, screens), expected);
     }
 
-    // The ticks stop once one finds the pointer where the previous one did, and come back at
-    // the next move; a timer stopped and started again (a drag) ticks again whatever the
+    // The ticks stop once the pointer has lain still for an interval, and come back at the
+    // next move; a timer stopped and started again (a drag) ticks again whatever the
     // pointer did; without a watch that can see the next move they never stop.
     void timerRestsWhileThePointerDoes() {
         FakeWatch watch;
@@ -296,6 +298,15 @@ private Q_SLOTS:
         QTRY_COMPARE(seen, QPoint(7, 8));
         QTRY_VERIFY(gate.resting());
 
+        // Device motion that leaves the pointer where it was (pushed into a corner) wakes the
+        // gate soon after it rested; it then looks as a plain poll would for a while instead of
+        // resting again at once.
+        const int woken = ticks;
+        watch.move(watch.pointer);
+        QVERIFY(!gate.resting());
+        QTRY_VERIFY(gate.resting());
+        QVERIFY(ticks - woken > Stillness::patientIntervals);
+
         watch.canListen = false;
         watch.move(QPoint(9, 9));
         gate.setInterval(10);
@@ -303,6 +314,78 @@ private Q_SLOTS:
         QTRY_VERIFY(ticks > polling + 5);
         QVERIFY(!gate.resting());
         gate.setInterval(0);
+    }
+
+    // Look by look: when the ticks may stop, with the clock in the test's hands.
+    void stillnessNeedsAWholeStillInterval() {
+        const QPoint a(1, 2), b(3, 4);
+        Stillness s;
+        QVERIFY(!s.look(a));
+        QVERIFY(s.look(a));
+
+        // The look a wake brings never rests, even where the gate rested.
+        s.rested(0);
+        s.woke(5000);
+        QVERIFY(!s.look(a));
+        QVERIFY(s.look(a));
+
+        // A rest that ended soon after it began: patience, as long as the pointer is still;
+        // a move starts the count again.
+        s.rested(10000);
+        s.woke(10000 + Stillness::shortRestMs - 1);
+        int looks = 0;
+        while (!s.look(b))
+            ++looks;
+        QCOMPARE(looks, Stillness::patientIntervals);
+        s.rested(20000);
+        s.woke(20005);
+        QVERIFY(!s.look(b));
+        QVERIFY(!s.look(b));
+        QVERIFY(!s.look(a));
+        for (int i = 1; i < Stillness::patientIntervals; ++i)
+            QVERIFY(!s.look(a));
+        QVERIFY(s.look(a));
+        // A long rest again: one still interval is enough.
+        s.rested(30000);
+        s.woke(30000 + Stillness::shortRestMs);
+        QVERIFY(!s.look(b));
+        QVERIFY(s.look(b));
+
+        // A tick that did not look, or a timer started afresh (a drag), starts anew.
+        s.forget();
+        QVERIFY(!s.look(b));
+        s.rested(40000);
+        s.woke(40001);
+        s.reset();
+        QVERIFY(!s.look(b));
+        QVERIFY(s.look(b));
+    }
+
+    // The XInput version the server grants decides which raw events the watch selects; with
+    // no XInput 2 there is no watch, and the timers keep looking.
+    void rawEventsFollowTheXInputVersion_data() {
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<bool>("motion");
+        QTest::addColumn<bool>("touch");
+        QTest::newRow("no reply") << -1 << 0 << false << false;
+        QTest::newRow("1.5") << 1 << 5 << false << false;
+        QTest::newRow("2.0") << 2 << 0 << true << false;
+        QTest::newRow("2.2") << 2 << 2 << true << true;
+        QTest::newRow("3.0") << 3 << 0 << true << true;
+    }
+    void rawEventsFollowTheXInputVersion() {
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(bool, motion);
+        QFETCH(bool, touch);
+        xcb_input_xi_query_version_reply_t reply{};
+        reply.major_version = std::uint16_t(major);
+        reply.minor_version = std::uint16_t(minor);
+        const std::uint32_t mask = RawMotionWatch::rawEventMask(major < 0 ? nullptr : &reply);
+        QCOMPARE(bool(mask & XCB_INPUT_XI_EVENT_MASK_RAW_MOTION), motion);
+        QCOMPARE(bool(mask & XCB_INPUT_XI_EVENT_MASK_RAW_TOUCH_BEGIN), touch);
+        QCOMPARE(bool(mask & XCB_INPUT_XI_EVENT_MASK_RAW_TOUCH_UPDATE), touch);
     }
 };
 

@@ -33,6 +33,7 @@ add_library(vardolib STATIC
     ${VARDO_QT_DIR}/RawMotionWatch.cpp
     ${VARDO_QT_DIR}/Resources.cpp
     ${VARDO_QT_DIR}/RestGate.cpp
+    ${VARDO_QT_DIR}/Stillness.cpp
     ${VARDO_QT_DIR}/Timer.cpp
     ${VARDO_QT_DIR}/X11Platform.cpp
     ${VARDO_QT_DIR}/X11Window.cpp

@@ -1,5 +1,6 @@
 #include "platform/qt/RestGate.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <algorithm>
@@ -10,6 +11,8 @@ namespace {
 MotionWatch* watch = nullptr;
 // The gate whose tick runs now; ticks run one at a time on the main thread.
 RestGate* ticking = nullptr;
+// How long the gates rest.
+QElapsedTimer restClock;
 // The gates that wait for the pointer to move. The watch listens while there are any.
 std::vector<RestGate*> sleepers;
 
@@ -17,6 +20,8 @@ std::vector<RestGate*> sleepers;
 
 RestGate::RestGate(std::function<void()> tick)
     : tick(std::move(tick)) {
+    if (!restClock.isValid())
+        restClock.start();
     soon.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &RestGate::fire);
     connect(&soon, &QTimer::timeout, this, &RestGate::fire);
@@ -43,6 +48,7 @@ void RestGate::setInterval(int milliseconds) {
     interval = milliseconds;
     soon.stop();
     leaveSleepers();
+    stillness.reset();
     if (milliseconds > 0)
         timer.start(milliseconds);
     else
@@ -60,13 +66,11 @@ void RestGate::fire() {
     if (!alive)
         return;
     if (!readNow) {
-        lastRead.reset();
+        stillness.forget();
         return;
     }
-    const bool still = lastRead == readNow;
-    lastRead = readNow;
     // The tick may have stopped or restarted the timer itself.
-    if (still && timer.isActive())
+    if (stillness.look(*readNow) && timer.isActive())
         rest(*readNow);
 }
 
@@ -81,11 +85,13 @@ void RestGate::rest(QPoint cursor) {
         leaveSleepers();
         return;
     }
+    stillness.rested(restClock.elapsed());
     timer.stop();
 }
 
 void RestGate::wake() {
     leaveSleepers();
+    stillness.woke(restClock.elapsed());
     timer.start(interval);
     soon.start(0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/qt/MotionWatch.h"
+#include "platform/qt/Stillness.h"
 
 #include <QObject>
 #include <QPoint>
@@ -9,11 +10,12 @@
 #include <functional>
 #include <optional>
 
-// A periodic timer that rests while the pointer does. A tick that looks at the pointer (the
-// platform reports each look through pointerRead) and finds it where the previous tick found
-// it stops the ticks; the program's MotionWatch starts them again at the next move, with a
-// tick at once and then one every interval, until a tick finds the pointer still once more.
-// Without a watch, or while it cannot watch, the timer ticks every interval whatever happens.
+// A periodic timer that rests while the pointer does. The ticks look at the pointer (the
+// platform reports each look through pointerRead), and once they have found it still for a
+// whole interval (Stillness decides) the ticks stop; the program's MotionWatch starts them
+// again at the next move, with a tick at once and then one every interval, until the pointer
+// has lain still once more. Without a watch, or while it cannot watch, the timer ticks every
+// interval whatever happens.
 //
 // A tick that does not look at the pointer never lets the timer rest: only a tick whose whole
 // business is the pointer's position may be left out while the pointer stays put.
@@ -46,7 +48,7 @@ private:
     QTimer soon;
     int interval = 0;
     bool resting_ = false;
-    // Where this tick found the pointer, if it looked; and where the previous tick found it.
+    // Where this tick found the pointer, if it looked.
     std::optional<QPoint> readNow;
-    std::optional<QPoint> lastRead;
+    Stillness stillness;
 };

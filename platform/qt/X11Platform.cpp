@@ -61,10 +61,15 @@ void X11Platform::reportLostDisplayOnce() {
 void X11Platform::usePointerSource(std::unique_ptr<PointerSource> source) {
     pointerSource = std::move(source);
     MotionWatch* watch = nullptr;
-    if (pointerSource)
+    if (pointerSource) {
         watch = pointerSource->moves();
-    else if (!PointerSource::waylandSession()) {
-        rawMotion = RawMotionWatch::open();
+        if (pointerSource->mayFallBack()) {
+            // Under XWayland only the compositor warps the pointer, and it says so.
+            rawMotion = RawMotionWatch::open(false);
+            pointerSource->fallBackOn(rawMotion.get());
+        }
+    } else if (!PointerSource::waylandSession()) {
+        rawMotion = RawMotionWatch::open(true);
         watch = rawMotion.get();
     }
     RestGate::useWatch(watch);

@@ -38,6 +38,7 @@ public:
     void End() override;
 
 private:
-    std::unique_ptr<PointerSource> pointerSource;
+    // Before the source, which may hold on to it.
     std::unique_ptr<MotionWatch> rawMotion;
+    std::unique_ptr<PointerSource> pointerSource;
 };

@@ -58,6 +58,20 @@ class Tracking(h.DesktopCase):
                 d.move(ox + 63, d.height - 1)
                 v.wait_aimed((63, d.height - 1 - oy))
 
+    def test_warp_after_resting(self):
+        # A warp (window managers, keyboard pointer tools, games) moves the pointer without
+        # any device motion. The face looks for one about once a second while it rests; without
+        # that look the pupils would stay put until the mouse itself moved.
+        d, v = self.desktop, self.vardo
+        ox, oy = v.origin()
+        d.move(d.width - 1, oy + 80)
+        v.wait_aimed((d.width - 1 - ox, 80))
+        for sx in (ox - 300, ox + 400):
+            time.sleep(3)
+            d.root.warp_pointer(sx, oy + 80)
+            d.d.sync()
+            v.wait_aimed((sx - ox, 80), timeout=3)
+
     def test_release_after_resting_reaims(self):
         # The pointer comes to the face, presses and drags it, and lies still before the
         # release: the tick after the release aims the pupils at the pointer even though

@@ -151,19 +151,47 @@ void GnomeShellPointerSource::onMoved(int x, int y, int width, int height) {
     pushedAt = QPoint(x, y);
     pushedStage = QRect(0, 0, width, height);
     pushed = true;
+    disabled = false;
     failing = false;
     answered = true;
     reportMove();
 }
 
-void GnomeShellPointerSource::onExtensionStateChanged(const QString& uuid, const QVariantMap&) {
+void GnomeShellPointerSource::onExtensionStateChanged(const QString& uuid,
+                                                      const QVariantMap& state) {
     if (uuid != QLatin1String(extensionUuid))
         return;
+    // Asking a disabled extension fails every time; a locked screen would pay that all night.
+    disabled = state.value(QStringLiteral("state")).toInt() != stateEnabled;
+    if (fallback && !disabled)
+        fallback->stopListening();
     // Enabled or not, the pushes so far are over: the ticks ask until the next push, and are
     // woken to do so.
     pushed = false;
-    askForPushes();
+    if (!disabled)
+        askForPushes();
     reportMove();
+}
+
+bool GnomeShellPointerSource::listen(QPoint cursor) {
+    // While the extension pushes, it reports every move; while it is disabled, only X11 can
+    // tell, over its own windows.
+    if (disabled)
+        return fallback && fallback->listen(cursor);
+    return pushed;
+}
+
+void GnomeShellPointerSource::stopListening() {
+    if (fallback)
+        fallback->stopListening();
+}
+
+void GnomeShellPointerSource::fallBackOn(MotionWatch* watch) {
+    fallback = watch;
+    if (fallback)
+        fallback->moved = [this] {
+            reportMove();
+        };
 }
 
 bool GnomeShellPointerSource::position(QPoint& screen) {
@@ -171,6 +199,8 @@ bool GnomeShellPointerSource::position(QPoint& screen) {
         screen = toScreen(pushedAt, pushedStage, screens());
         return true;
     }
+    if (disabled)
+        return false;
     QPoint at;
     QRect stage;
     QString error;

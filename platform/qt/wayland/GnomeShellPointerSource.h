@@ -13,9 +13,11 @@
 // position to this program on every move once asked to (watchPushes), so that a tick reads the
 // last one received and the timers rest while the pointer does. An extension of an older
 // version only answers a D-Bus call with the position, and then each tick makes that call once.
-// While the extension does not answer (not enabled yet, or disabled while the screen is
-// locked) a tick gets nothing and the caller asks XWayland; once it answers again it takes
-// over, and pushes again.
+// While the extension does not answer (not enabled yet) a tick gets nothing and the caller asks
+// XWayland; once it answers again it takes over, and pushes again. While the shell says that
+// it has disabled the extension (at every screen lock, or by the user's hand) nothing is asked
+// of it until its next state change: XWayland tells where the pointer is, and its raw motion
+// when it moves over X11 windows.
 class GnomeShellPointerSource : public QObject, public PointerSource, public MotionWatch {
     Q_OBJECT
 
@@ -39,8 +41,10 @@ public:
 
     bool position(QPoint& screen) override;
     MotionWatch* moves() override { return this; }
-    // Pushes come in: the extension reports every move.
-    bool listen(QPoint) override { return pushed; }
+    bool listen(QPoint cursor) override;
+    void stopListening() override;
+    void fallBackOn(MotionWatch* watch) override;
+    bool mayFallBack() const override { return true; }
 
 private Q_SLOTS:
     // The extension's push, in the shell's logical pixels.
@@ -70,4 +74,7 @@ private:
     bool pushed = false;
     QPoint pushedAt;
     QRect pushedStage;
+    // The shell's last word on the extension was that it is not enabled.
+    bool disabled = false;
+    MotionWatch* fallback = nullptr;
 };

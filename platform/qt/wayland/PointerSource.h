@@ -34,6 +34,11 @@ public:
     // What reports the compositor's pushes, if the source has them: then the timers need not
     // look while the pointer rests.
     virtual MotionWatch* moves() { return nullptr; }
+    // What sees the pointer move over X11 windows (XWayland's raw motion), for a source whose
+    // compositor may stop telling while the program runs. The watch must outlive the source.
+    virtual void fallBackOn(MotionWatch*) {}
+    // Whether fallBackOn has any use here.
+    virtual bool mayFallBack() const { return false; }
 
     // Called just before the program ends itself: leave nothing behind in the compositor.
     virtual void release() {}
