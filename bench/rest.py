@@ -3,7 +3,8 @@ costs the programs beside it then (the X server; on headless KWin and GNOME Shel
 compositor and the session bus), each against the same desktop without the face, and how soon
 the pupils follow the first move after a rest.
 
-Wake-ups are the context switches of all threads of a process, per second over the phase.
+Wake-ups are the voluntary context switches of all threads of a process (each ends a sleep),
+per second over the phase; preemptions are counted apart.
 A re-aim is timed from the move (the X server or compositor has taken it) to the pupils'
 pixels changing in the face window.
 
@@ -36,6 +37,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tests", "desktop"))
 PUPILS = (24, 76, 43, 8)
 # Seconds the pointer lies still before each timed move: the face rests after two ticks.
 SETTLE = 1.5
+# Seconds before counting at rest: a rest that a move ends within a second (the one right after
+# the face starts, say) makes the face look on for 2 s before it rests again.
+PATIENCE = 3.0
 # The budgets: wake-ups at rest, and the difference it makes to the others. On X11 the face
 # looks for warps about once a second while it rests, and a look costs it about three wake-ups
 # and the X server one.
@@ -54,8 +58,8 @@ PUSH_RATE = 200
 
 
 def thread_switches(pid):
-    """Context switches so far of each live thread of process pid, by thread id; None once
-    the process has gone."""
+    """Context switches so far of each live thread of process pid, by thread id, as (voluntary,
+    preempted); None once the process has gone."""
     counts = {}
     try:
         tids = os.listdir("/proc/%d/task" % pid)
@@ -64,29 +68,36 @@ def thread_switches(pid):
     for tid in tids:
         try:
             with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
-                counts[tid] = sum(int(line.split()[1]) for line in f if line.startswith(
-                    ("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")))
+                fields = dict(line.split(":", 1) for line in f if "ctxt_switches" in line)
+            counts[tid] = (int(fields["voluntary_ctxt_switches"]),
+                           int(fields["nonvoluntary_ctxt_switches"]))
         except FileNotFoundError:
             pass  # a thread that ended just now
     return counts
 
 
-def switches_between(before, after):
-    """Context switches from one thread_switches to the next: those of the threads that live at
-    the end (a thread that ended meanwhile takes its count with it; one that started brings
-    all of its own)."""
-    return sum(n - before.get(tid, 0) for tid, n in after.items())
+def switches_between(before, after, kind=0):
+    """Wake-ups (kind 0: voluntary switches, each the end of a sleep) or preemptions (kind 1)
+    from one thread_switches to the next: those of the threads that live at the end (a thread
+    that ended meanwhile takes its count with it; one that started brings all of its own).
+    A preemption is no wake-up: a client woken by a reply over a local socket often takes the
+    sender's processor before it has gone back to sleep."""
+    return sum(n[kind] - before.get(tid, (0, 0))[kind] for tid, n in after.items())
 
 
-def wakeups(pids, seconds):
-    """Context switches per second of each named process over `seconds`."""
+def wakeups(pids, seconds, preempted=None):
+    """Wake-ups per second of each named process over `seconds`; preemptions per second go into
+    the dictionary `preempted`, if given."""
     before = {name: thread_switches(pid) for name, pid in pids.items()}
     start = time.monotonic()
     time.sleep(seconds)
     after = {name: thread_switches(pid) for name, pid in pids.items()}
     elapsed = time.monotonic() - start
-    return {name: switches_between(before[name], after[name]) / elapsed
-            for name in pids if before[name] is not None and after[name] is not None}
+    live = [name for name in pids if before[name] is not None and after[name] is not None]
+    if preempted is not None:
+        preempted.update({name: switches_between(before[name], after[name], 1) / elapsed
+                          for name in live})
+    return {name: switches_between(before[name], after[name]) / elapsed for name in live}
 
 
 def without(before, after):
@@ -120,9 +131,10 @@ def reaims(move, pupils, points, trials):
 def phase(name, others, vardo_pid, seconds):
     """One desktop's rest figures with the face: its own wake-ups and the others'. The
     figures without it are filled in by finish()."""
-    with_face = wakeups(dict(others, vardo=vardo_pid), seconds)
+    preempted = {}
+    with_face = wakeups(dict(others, vardo=vardo_pid), seconds, preempted)
     return {"desktop": name, "seconds": seconds,
-            "vardo": with_face.pop("vardo", None),
+            "vardo": with_face.pop("vardo", None), "preempted": preempted,
             "others": {n: {"with": with_face.get(n)} for n in others}}
 
 
@@ -201,7 +213,7 @@ def x11(desktop, procs, program, floor, launch, seconds, trials, log_path):
     proc, box, _ = launch(desktop, procs, program, log_path=log_path)
     try:
         desktop.park()
-        time.sleep(2)
+        time.sleep(2 + PATIENCE)
         result = phase("X11", others, proc.pid, seconds)
         x, y, w, h = PUPILS
 
@@ -221,14 +233,15 @@ def x11(desktop, procs, program, floor, launch, seconds, trials, log_path):
             desktop.d.screen().root.warp_pointer(px, py)
             desktop.d.sync()
 
-        result["warp_ms"] = reaims(warp, pupils, ends, trials)
+        # The moves above end where the first warp would go after an odd number of trials.
+        result["warp_ms"] = reaims(warp, pupils, ends if trials % 2 == 0 else ends[::-1], trials)
 
         floor_proc, _, _ = launch(desktop, procs, floor, log_path=log_path + ".floor")
         try:
             pids = {"vardo": proc.pid, "floor": floor_proc.pid}
             desktop.move_pointer(0, 0)
             desktop.d.sync()
-            time.sleep(SETTLE)
+            time.sleep(PATIENCE)
             half = seconds / 2
             result["pushing"] = beside_the_floor(pids, half, lambda t: push(desktop, t, -5, -5))
             grabber = subprocess.Popen([sys.executable, os.path.abspath(__file__), "game",
@@ -237,7 +250,7 @@ def x11(desktop, procs, program, floor, launch, seconds, trials, log_path):
             try:
                 if grabber.stdout.readline().strip() != "grabbed":
                     raise RuntimeError("the game-like client got no grab")
-                time.sleep(SETTLE)
+                time.sleep(PATIENCE)
                 result["grabbed"] = beside_the_floor(pids, half,
                                                      lambda t: push(desktop, t, 7, 3))
             finally:
@@ -317,6 +330,9 @@ def wayland(compositor, vardo, seconds, trials):
 
             result["reaim_ms"] = reaims(lambda px, py: d.move(px, py, sync=False), pupils,
                                         [(10, oy + 80), (d.width - 10, oy + 80)], trials)
+            if compositor == "gnome-shell":
+                d.move(*park)
+                result["disabled"] = extension_disabled(h, d, v, seconds)
             result["stderr"] = v.stderr()
         finally:
             v.stop()
@@ -327,6 +343,23 @@ def wayland(compositor, vardo, seconds, trials):
         return finish(result, before, wakeups(others, seconds))
     finally:
         d.close()
+
+
+def extension_disabled(h, d, v, seconds):
+    """The face's wake-ups while GNOME Shell has its extension disabled, as the shell does at
+    every screen lock, with the pointer still; and what it said meanwhile."""
+    def extension(method):
+        d.dbus_call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Extensions", method,
+                    h.EXTENSION_UUID, signature="s")
+
+    said = v.stderr()
+    extension("DisableExtension")
+    try:
+        time.sleep(SETTLE)
+        rate = wakeups({"vardo": v.process.pid}, seconds / 2)["vardo"]
+        return {"vardo": rate, "said": v.stderr()[len(said):]}
+    finally:
+        extension("EnableExtension")
 
 
 def after_map_or_unmap(seconds):
@@ -363,6 +396,12 @@ def checks(results):
         out["%s: vardo at rest" % name] = (
             r["vardo"] is not None and r["vardo"] <= limit, "%.2f/s" % (r["vardo"] or 0),
             "≤ %g/s" % limit)
+        if "disabled" in r:
+            rate, said = r["disabled"]["vardo"], r["disabled"]["said"]
+            out["%s: vardo at rest, its extension disabled (a locked screen)" % name] = (
+                rate <= limit and not said,
+                "%.2f/s%s" % (rate, ", said: " + said.strip() if said else ", said nothing"),
+                "≤ %g/s, says nothing" % limit)
         for other, figures in r["others"].items():
             if figures["with"] is None or figures["without"] is None:
                 continue
@@ -405,12 +444,21 @@ def markdown(results, budget):
             lines.append("| %s | not measured: %s | | | |" % (r["desktop"], r["skipped"]))
             continue
         lines.append("| %s | vardo | | %.2f | |" % (r["desktop"], r["vardo"] or 0))
+        if "disabled" in r:
+            lines.append("| %s, its extension disabled | vardo | | %.2f | |" % (
+                r["desktop"], r["disabled"]["vardo"]))
         for other, f in r["others"].items():
             if f["with"] is None or f["without"] is None:
                 continue
             lines.append("| %s | %s | %.2f (%.2f, %.2f) | %.2f | %+.2f |" % (
                 r["desktop"], other, f["without"], f["before"], f["after"], f["with"],
                 f["with"] - f["without"]))
+    preempted = ["%s: %s" % (r["desktop"], ", ".join("%s %.2f" % item for item in
+                                                     sorted(r["preempted"].items())))
+                 for r in results if r.get("preempted")]
+    if preempted:
+        lines += ["", "Preemptions a second with vardo at rest, not counted as wake-ups: " +
+                  "; ".join(preempted) + "."]
     lines += ["", "| desktop | after a rest, until the pupils show it, ms (median, min–max) |",
               "|---|---|"]
     for r in results:

@@ -8,7 +8,7 @@ Everything runs on a private Xvfb screen with openbox as the window manager. Fig
                QueryPointer and everything the client sends until the next one.
   CPU          the three side by side, one phase with the pointer still and one with it moving
                at --rate moves per second (XTest): CPU from /proc/PID/stat (utime + stime) and
-               wake-ups from the context switches of all threads.
+               wake-ups from the voluntary context switches of all threads.
   memory       peak RSS (VmHWM) and PSS (smaps_rollup) after start-up and after the moving phase,
                in the side-by-side runs.
   start-up     each program on its own, from exec to its window being mapped with a known pixel
@@ -469,8 +469,9 @@ def trace_run(desktop, procs, program, args, workdir, index):
                               log_path=os.path.join(workdir, program.name + ".log"))
         time.sleep(1.0)
         desktop.park()
-        # Long enough for vardo's timer to come to rest after the park.
-        time.sleep(1.0)
+        # Long enough for vardo's timer to come to rest after the park, which may wake it soon
+        # after its first rest (rest.PATIENCE).
+        time.sleep(rest.PATIENCE)
         t_idle = time.monotonic()
         time.sleep(args.trace_phase)
         t_idle_end = time.monotonic()

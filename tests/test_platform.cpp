@@ -329,22 +329,27 @@ private Q_SLOTS:
         QVERIFY(!s.look(a));
         QVERIFY(s.look(a));
 
-        // A rest that ended soon after it began: patience, as long as the pointer is still;
-        // a move starts the count again.
+        // Rests that end soon after they begin: patience, twice as long each time up to a
+        // limit, counted while the pointer is still.
+        const auto stillLooksToRest = [&s](QPoint at) {
+            int looks = 0;
+            while (!s.look(at))
+                ++looks;
+            return looks;
+        };
         s.rested(10000);
         s.woke(10000 + Stillness::shortRestMs - 1);
-        int looks = 0;
-        while (!s.look(b))
-            ++looks;
-        QCOMPARE(looks, Stillness::patientIntervals);
-        s.rested(20000);
-        s.woke(20005);
-        QVERIFY(!s.look(b));
-        QVERIFY(!s.look(b));
-        QVERIFY(!s.look(a));
-        for (int i = 1; i < Stillness::patientIntervals; ++i)
-            QVERIFY(!s.look(a));
-        QVERIFY(s.look(a));
+        QCOMPARE(stillLooksToRest(b), Stillness::patientIntervals);
+        int patience = Stillness::patientIntervals;
+        for (int rest = 0; rest < 5; ++rest) {
+            patience = std::min(2 * patience, Stillness::mostPatientIntervals);
+            s.rested(20000);
+            s.woke(20005);
+            QVERIFY(!s.look(b));
+            QVERIFY(!s.look(b));
+            QCOMPARE(stillLooksToRest(a), patience);
+        }
+        QCOMPARE(patience, Stillness::mostPatientIntervals);
         // A long rest again: one still interval is enough.
         s.rested(30000);
         s.woke(30000 + Stillness::shortRestMs);

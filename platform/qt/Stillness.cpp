@@ -1,5 +1,7 @@
 #include "platform/qt/Stillness.h"
 
+#include <algorithm>
+
 void Stillness::reset() {
     forget();
     restedSince.reset();
@@ -13,7 +15,12 @@ void Stillness::forget() {
 
 void Stillness::woke(std::int64_t now) {
     forget();
-    needed = restedSince && now - *restedSince < shortRestMs ? patientIntervals : 1;
+    if (!restedSince || now - *restedSince >= shortRestMs)
+        needed = 1;
+    else if (needed == 1)
+        needed = patientIntervals;
+    else
+        needed = std::min(2 * needed, mostPatientIntervals);
     restedSince.reset();
 }
 

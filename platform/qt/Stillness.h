@@ -15,11 +15,12 @@
 // thousand times a second also when they do not move the pointer (a mouse pushing it into a
 // screen corner, a program that holds it grabbed and warps it back), and a gate that rested
 // at every still interval would wake at nearly every report. So after a short rest the gate
-// needs patientIntervals of stillness before it rests again, and costs what a plain poll does
-// meanwhile.
+// needs patientIntervals of stillness before it rests again, twice as many after each further
+// short rest up to mostPatientIntervals, and costs what a plain poll does meanwhile.
 class Stillness {
 public:
     static constexpr int patientIntervals = 20;
+    static constexpr int mostPatientIntervals = 160;
     static constexpr std::int64_t shortRestMs = 1000;
 
     // The timer starts afresh (started, or started again after a drag).
@@ -36,5 +37,6 @@ private:
     std::optional<QPoint> last;
     std::optional<std::int64_t> restedSince;
     int stillIntervals = 0;
+    // Still intervals needed before the next rest.
     int needed = 1;
 };

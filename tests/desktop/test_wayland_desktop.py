@@ -82,15 +82,17 @@ def bus_name_of(desktop, pid):
 
 
 class BusCalls:
-    """dbus-monitor on the desktop's session bus, recording the calls of one method."""
+    """dbus-monitor on the desktop's session bus, recording the calls of one method, or of
+    every method."""
 
-    def __init__(self, desktop, member):
+    def __init__(self, desktop, member=None):
         self.member = member
+        rule = "type='method_call'" + (f",member='{member}'" if member else "")
         self.log = os.path.join(desktop.tmp, f"monitor-{time.monotonic_ns()}.log")
         with open(self.log, "w") as out:
             self.process = desktop.spawn(
                 ["stdbuf", "-oL", "dbus-monitor", "--address", desktop.session_bus,
-                 f"type='method_call',member='{member}'"], stdout=out,
+                 rule], stdout=out,
                 stderr=subprocess.STDOUT)
         # It has become a monitor once it has logged its own name being taken.
         h.wait_until(lambda: os.path.getsize(self.log) > 0, message="dbus-monitor to start")
@@ -99,7 +101,8 @@ class BusCalls:
         """The unique name of each caller, a call each."""
         with open(self.log, errors="replace") as f:
             return [line.split("sender=")[1].split()[0] for line in f
-                    if line.startswith("method call") and f"member={self.member}" in line]
+                    if line.startswith("method call") and
+                    (self.member is None or f"member={self.member}" in line)]
 
     def stop(self):
         h.stop(self.process)
@@ -352,6 +355,19 @@ class GnomeShell(WaylandChecks, unittest.TestCase):
             self.point_at(*point)
             self.assert_aim(v, point)
         self.assertNotIn(bus_name_of(d, v.process.pid), calls.senders())
+        self.assertEqual(v.stderr(), "")
+        # The shell disables its extensions at every screen lock: the program then asks it
+        # nothing and says nothing, and follows again once it is enabled.
+        disabled = BusCalls(d)
+        self.addCleanup(disabled.stop)
+        self.extension("DisableExtension")
+        self.addCleanup(self.extension, "EnableExtension")
+        self.point_at(*self.bare_desktop)
+        time.sleep(1)
+        self.assertNotIn(bus_name_of(d, v.process.pid), disabled.senders())
+        self.extension("EnableExtension")
+        self.point_at(*self.beside_face)
+        self.assert_aim(v, self.beside_face)
         self.assertEqual(v.stderr(), "")
 
 
