@@ -163,10 +163,8 @@ void GnomeShellPointerSource::onExtensionStateChanged(const QString& uuid,
         return;
     // Asking a disabled extension fails every time; a locked screen would pay that all night.
     disabled = state.value(QStringLiteral("state")).toInt() != stateEnabled;
-    if (fallback && !disabled)
-        fallback->stopListening();
-    // Enabled or not, the pushes so far are over: the ticks ask until the next push, and are
-    // woken to do so.
+    // Enabled or not, the pushes so far are over: once enabled the ticks ask until the next
+    // push. The ticks are woken either way.
     pushed = false;
     if (!disabled)
         askForPushes();
