@@ -4,6 +4,9 @@
 # make windows: cross-build vardo.exe into build-windows/ (MinGW-w64); make test runs it under
 # Wine too, except with SANITIZE=1.
 # make soak: the long reliability run (SOAK_MINUTES, 10 by default) on the real binary.
+# make test-load: the desktop suites one at a time with the machine loaded (one busy process per
+# core beside them), as a slow or busy machine runs the program; SANITIZE=1 and CTEST_ARGS work
+# as for make test.
 
 # SANITIZE=1 builds with -DVARDO_SANITIZE=ON (in build-asan/ unless BUILD says otherwise);
 # SANITIZE=0 turns it off again in a build directory that had it.
@@ -20,7 +23,7 @@ WINDOWS_BUILD ?= build-windows
 
 # make test builds the Windows executable and runs the desktop tests on it under Wine as well;
 # the sanitizer round has nothing to add there.
-ifneq ($(filter test,$(MAKECMDGOALS)),)
+ifneq ($(filter test test-load,$(MAKECMDGOALS)),)
 ifneq ($(SANITIZE),1)
 WINDOWS_EXE := $(abspath $(WINDOWS_BUILD))/vardo.exe
 endif
@@ -99,6 +102,18 @@ run: build
 CTEST_ARGS ?=
 test: build $(if $(WINDOWS_EXE),windows)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# make test-load: the desktop suites (the ctest labels desktop, reliability, wayland and wine,
+# those the build has) one at a time, with LOAD_PROCESSES busy loops beside them, one per core
+# unless set; the loops end with ctest, however it ends. The harness's waits grow with the load
+# (VARDO_WAIT_FACTOR is their floor), what the program must do does not. CTEST_ARGS narrows
+# the choice, e.g. CTEST_ARGS="-R icewm".
+LOAD_PROCESSES ?= $(shell nproc)
+LOAD_LABELS := desktop|reliability|wayland|wine
+.PHONY: test-load
+test-load: build $(if $(WINDOWS_EXE),windows)
+	cd $(BUILD) && VARDO_WAIT_FACTOR=2 $(CURDIR)/tests/under-load.sh $(LOAD_PROCESSES) \
+		ctest --output-on-failure -L '$(LOAD_LABELS)' $(CTEST_ARGS)
 
 # make test-chroot: the same build and tests on a newer Debian (SUITE, unstable by default;
 # trixie works too) in a chroot cached in /var/cache/vardo, made from the mirror the host's

@@ -16,6 +16,7 @@ pkg_check_modules(XCB_XINPUT REQUIRED IMPORTED_TARGET xcb-xinput)
 add_library(vardolib STATIC
     ${VARDO_LOGIC_SOURCES}
     ${VARDO_QT_DIR}/CommandButton.cpp
+    ${VARDO_QT_DIR}/DeferredDeactivation.cpp
     ${VARDO_QT_DIR}/DirectRepaint.cpp
     ${VARDO_QT_DIR}/Form.cpp
     ${VARDO_QT_DIR}/FormWidget.cpp

@@ -53,6 +53,9 @@ void onToolkitMessage(QtMsgType type, const QMessageLogContext& context, const Q
 
 } // namespace
 
+X11Platform::X11Platform()
+    : deactivation(DeferredDeactivation::open()) {}
+
 void X11Platform::reportLostDisplayOnce() {
     XSetIOErrorHandler(onXlibConnectionLost);
     toolkitMessages = qInstallMessageHandler(onToolkitMessage);
@@ -170,6 +173,10 @@ std::intptr_t X11Platform::ShellExecuteA(HWND, const char* operation, const char
 }
 
 void X11Platform::PopupMenu(HWND, Menu& menu) {
+    // A deactivation still due from a FocusOut that came before the click would close the menu
+    // as it opens; let it come first. The menu's keyboard grab then brings the focus back.
+    if (deactivation)
+        deactivation->settle();
     ImageWidget::pointerTaken();
     menu.native().menu.exec(QCursor::pos());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/qt/DeferredDeactivation.h"
 #include "platform/qt/MotionWatch.h"
 #include "platform/qt/wayland/PointerSource.h"
 
@@ -9,6 +10,9 @@
 // The platform calls on the desktop, over Qt's xcb platform.
 class X11Platform : public Platform {
 public:
+    // Made once the application is.
+    X11Platform();
+
     // Makes the loss of the X server end the program with one line on stderr and status 1,
     // whichever library notices it first: Qt's xcb layer, or Xlib (which the toolkit's cursor
     // and font code use) with its own two-line report. Call before the application is made.
@@ -41,4 +45,5 @@ private:
     // Before the source, which may hold on to it.
     std::unique_ptr<MotionWatch> rawMotion;
     std::unique_ptr<PointerSource> pointerSource;
+    std::unique_ptr<DeferredDeactivation> deactivation;
 };

@@ -175,7 +175,7 @@ class WaylandChecks:
             self.desktop.move(nudge[0], 0)
             return len(self.scripts()) == count
 
-        h.wait_until(held, timeout=3, interval=0.2, message=message)
+        h.wait_until(held, timeout=3, interval=0.2, message=message, load_aware=False)
 
     def assert_aim(self, vardo, point):
         ox, oy = vardo.origin()

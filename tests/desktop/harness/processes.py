@@ -18,6 +18,13 @@ DEFAULT_TIMEOUT = 8.0
 # Every wait lasts this many times as long (a program under valgrind runs that much slower).
 _stretch = 1
 
+# A busy machine slows the program, its X server and window manager alike: waits last as many
+# times as long as there are runnable processes per core over the last minute, up to four
+# times. The load average takes a minute to follow a load that has just begun, so
+# VARDO_WAIT_FACTOR may set a floor (make test-load does).
+_BUSY_LIMIT = 4.0
+_floor = float(os.environ.get("VARDO_WAIT_FACTOR") or 1)
+
 _PR_SET_PDEATHSIG = 1
 _libc = ctypes.CDLL(None, use_errno=True)
 
@@ -34,8 +41,19 @@ def stretch_waits(factor):
     _stretch = factor
 
 
-def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.02, message="condition"):
-    """Polls predicate until it returns something true; returns that, or raises on timeout."""
+def busy_factor():
+    """How many times as long a wait lasts on this machine now (1 on an idle one)."""
+    per_core = os.getloadavg()[0] / (os.cpu_count() or 1)
+    return max(1.0, _floor, min(per_core, _BUSY_LIMIT))
+
+
+def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.02, message="condition",
+               load_aware=True):
+    """Polls predicate until it returns something true; returns that, or raises on timeout.
+    The timeout grows on a busy machine unless it is a bound the program itself must keep
+    (load_aware=False)."""
+    if load_aware:
+        timeout *= busy_factor()
     if _stretch != 1:
         timeout, interval = timeout * _stretch, max(interval, 0.1)
     deadline = time.monotonic() + timeout
