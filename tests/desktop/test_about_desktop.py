@@ -1,11 +1,17 @@
 #!/usr/bin/python3
 """The About window: where it opens, its layering, the ways to close it, its links and their
-cursor, and Exit while it is open."""
+cursor, and Exit while it is open. Under Wine also: a link pressed when the mouse capture is
+lost."""
 
 import os
+import select
+import subprocess
+import time
+import unittest
 
 import harness as h
 import reliability as r
+from harness.wine import wine_command
 
 ABOUT_W, ABOUT_H = 245, 110
 EMAIL_BOX = (69, 33, 107, 18)
@@ -221,6 +227,37 @@ class AboutLinks(AboutCase):
         self.desktop.click(*self.box_centre(about, HOMEPAGE_BOX))
         self.assertEqual(self.read_record(1), ["https://www.example.org/vardo/"])
         self.assertTrue(self.vardo.alive())
+
+    def beside_vardo(self, name):
+        """A test program that the Windows build puts beside vardo.exe."""
+        path = os.path.join(os.path.dirname(h.vardo_binary()), name)
+        self.assertTrue(os.path.isfile(path), f"{path} is missing: make windows builds it")
+        return path
+
+    @unittest.skipUnless(h.WINE, "a Windows program takes the mouse capture")
+    def test_link_pressed_when_the_capture_is_lost_opens_once(self):
+        """The capture is lost while a link is held (as to the lock screen) and comes back:
+        the press ends there with the link's release, and the real release opens nothing."""
+        d = self.desktop
+        about = self.open_about()
+        d.move(*self.box_centre(about, EMAIL_BOX))
+        d.press(1)
+        command, env = wine_command([self.beside_vardo("take_capture.exe"), "--give-back"],
+                                    d.env(), d.wine_prefix)
+        taker = d.spawn(command, env=env, stdout=subprocess.PIPE, text=True)
+        self.addCleanup(h.stop, taker)
+        self.assertTrue(select.select([taker.stdout], [], [], 30)[0], "take_capture said nothing")
+        # The second line follows the first at once.
+        said = [taker.stdout.readline().strip() for _ in range(2)]
+        self.assertEqual(said, ["taken", "given back"])
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
+        d.release(1)
+        # A second opening would come before this link's, or soon after.
+        d.click(*self.box_centre(about, HOMEPAGE_BOX))
+        self.read_record(2)
+        time.sleep(2)
+        self.assertEqual(sorted(self.read_record(1)),
+                         ["https://www.example.org/vardo/", "mailto:vardo@example.org"])
 
     def test_links_show_the_link_cursor_and_labels_do_not(self):
         d = self.desktop
