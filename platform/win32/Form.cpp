@@ -90,9 +90,10 @@ void Form::Native::create() {
     const RECT outer = outerRect(dpi);
     // hwnd is set as the window is being made (WM_NCCREATE), for the messages sent meanwhile.
     hwnd = CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
-                           Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
-                           outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), this);
+                           Text::wide(owner.caption_).value_or(L"").c_str(),
+                           styleFor(owner.borderStyle_), 0, 0, outer.right - outer.left,
+                           outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           this);
     if (!hwnd)
         Fatal::cannotMake("window \"" + owner.caption_ + "\"", GetLastError());
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
@@ -327,7 +328,7 @@ void Form::setTop(float top) {
 
 void Form::applyCaption() {
     if (native_->hwnd)
-        SetWindowTextW(native_->hwnd, Text::wide(caption_).c_str());
+        SetWindowTextW(native_->hwnd, Text::wide(caption_).value_or(L"").c_str());
 }
 
 // The frame and the size are the window's from Load on.

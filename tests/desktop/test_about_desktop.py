@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The About window: where it opens, its layering, the ways to close it, its links and their
 cursor, and Exit while it is open. Under Wine also: a link pressed when the mouse capture is
-lost."""
+lost, and the Windows run-time's hand-off of a target that is not UTF-8."""
 
 import os
 import select
@@ -258,6 +258,33 @@ class AboutLinks(AboutCase):
         time.sleep(2)
         self.assertEqual(sorted(self.read_record(1)),
                          ["https://www.example.org/vardo/", "mailto:vardo@example.org"])
+
+    @unittest.skipUnless(h.WINE, "the Windows run-time's hand-off")
+    def test_target_that_is_not_utf8_is_refused(self):
+        """The hand-off refuses a target with a byte that is not UTF-8 (ShellExecute's result
+        32 or less) rather than open it with the byte replaced; the same target without it is
+        opened."""
+        d = self.desktop
+        env = d.env()
+        for name, value in self.vardo_env.items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
+        results = []
+        for target in (b"mailto:vardo\xff@example.org", b"mailto:vardo@example.org"):
+            command, run_env = wine_command(
+                [self.beside_vardo("win32_calls.exe"), "hand-off", target.hex()], env,
+                d.wine_prefix)
+            done = subprocess.run(command, env=run_env, capture_output=True, text=True,
+                                  timeout=60, cwd=d.tmp)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            results.append(int(done.stdout))
+        self.assertLessEqual(results[0], 32, "the target that is not UTF-8 was handed on")
+        self.assertGreater(results[1], 32)
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
+        time.sleep(1)
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
 
     def test_links_show_the_link_cursor_and_labels_do_not(self):
         d = self.desktop
