@@ -36,8 +36,11 @@ void CommandButton::Native::create() {
         0, L"BUTTON", Text::wide(caption).value_or(L"").c_str(), style, device.left, device.top,
         device.right - device.left, device.bottom - device.top, form.hwnd,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd)
-        Fatal::cannotMake("button \"" + caption + "\"", GetLastError());
+    if (!hwnd) {
+        // Before the message is put together, which may set another error.
+        const DWORD error = GetLastError();
+        Fatal::cannotMake("button \"" + caption + "\"", error);
+    }
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont::of(font, form.dpi)), FALSE);
 }
 

@@ -94,8 +94,11 @@ void Form::Native::create() {
                            styleFor(owner.borderStyle_), 0, 0, outer.right - outer.left,
                            outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleW(nullptr),
                            this);
-    if (!hwnd)
-        Fatal::cannotMake("window \"" + owner.caption_ + "\"", GetLastError());
+    if (!hwnd) {
+        // Before the message is put together, which may set another error.
+        const DWORD error = GetLastError();
+        Fatal::cannotMake("window \"" + owner.caption_ + "\"", error);
+    }
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
         rescale(own, POINT{0, 0});
     loadIcons();
