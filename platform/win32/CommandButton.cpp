@@ -32,12 +32,15 @@ void CommandButton::Native::create() {
     const DWORD style =
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     const RECT device = form.toDevice(box);
-    hwnd = CreateWindowExW(0, L"BUTTON", Text::wide(caption).c_str(), style, device.left,
-                           device.top, device.right - device.left, device.bottom - device.top,
-                           form.hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd)
-        Fatal::cannotMake("button \"" + caption + "\"", GetLastError());
+    hwnd = CreateWindowExW(
+        0, L"BUTTON", Text::wide(caption).value_or(L"").c_str(), style, device.left, device.top,
+        device.right - device.left, device.bottom - device.top, form.hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) {
+        // Before the message is put together, which may set another error.
+        const DWORD error = GetLastError();
+        Fatal::cannotMake("button \"" + caption + "\"", error);
+    }
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont::of(font, form.dpi)), FALSE);
 }
 

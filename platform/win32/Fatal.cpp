@@ -7,7 +7,8 @@
 #include <cstdio>
 
 void Fatal::stop(const std::string& message) {
-    MessageBoxW(nullptr, Text::wide(message).c_str(), L"Vardo", MB_ICONERROR | MB_OK);
+    const std::wstring text = Text::wide(message).value_or(L"Vardo cannot go on.");
+    MessageBoxW(nullptr, text.c_str(), L"Vardo", MB_ICONERROR | MB_OK);
     ExitProcess(1);
 }
 

@@ -90,11 +90,15 @@ void Form::Native::create() {
     const RECT outer = outerRect(dpi);
     // hwnd is set as the window is being made (WM_NCCREATE), for the messages sent meanwhile.
     hwnd = CreateWindowExW(exStyleFor(owner.showInTaskbar_), MAKEINTATOM(formClassAtom()),
-                           Text::wide(owner.caption_).c_str(), styleFor(owner.borderStyle_), 0, 0,
-                           outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), this);
-    if (!hwnd)
-        Fatal::cannotMake("window \"" + owner.caption_ + "\"", GetLastError());
+                           Text::wide(owner.caption_).value_or(L"").c_str(),
+                           styleFor(owner.borderStyle_), 0, 0, outer.right - outer.left,
+                           outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           this);
+    if (!hwnd) {
+        // Before the message is put together, which may set another error.
+        const DWORD error = GetLastError();
+        Fatal::cannotMake("window \"" + owner.caption_ + "\"", error);
+    }
     if (const int own = Dpi::ofWindow(hwnd); own != dpi)
         rescale(own, POINT{0, 0});
     loadIcons();
@@ -327,7 +331,7 @@ void Form::setTop(float top) {
 
 void Form::applyCaption() {
     if (native_->hwnd)
-        SetWindowTextW(native_->hwnd, Text::wide(caption_).c_str());
+        SetWindowTextW(native_->hwnd, Text::wide(caption_).value_or(L"").c_str());
 }
 
 // The frame and the size are the window's from Load on.

@@ -91,7 +91,17 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
         button = vbMiddleButton;
         break;
     }
-    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
+    const bool press =
+        message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+    const bool release =
+        message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
+    // A lost button is forgotten once seen pressed anew, or up (its release may have gone to
+    // another window).
+    const bool lostRelease = release && (lostButtons & button) != 0;
+    lostButtons &= held & ~(press ? button : 0);
+    if (lostRelease)
+        return;
+    if (press) {
         if (!pressed) {
             pressed = hit(at);
             if (pressed)
@@ -106,14 +116,11 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto [x, y] = relativeTo(*target, at, dpi);
         if (message == WM_MOUSEMOVE)
             target->mouseMove(held, shift, x, y);
-        else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
-                 message == WM_MBUTTONDOWN)
+        else if (press)
             target->mouseDown(button, shift, x, y);
         else
             target->mouseUp(button, shift, x, y);
     }
-    const bool release =
-        message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
     if (release && held == 0 && pressed) {
         pressed = nullptr;
         pressedLeft = false;
@@ -121,11 +128,13 @@ void Form::Native::mouse(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// A window that loses the capture never sees the release: a pop-up menu took it (one opened
-// in the middle of a drag), another program did, or the system (the secure desktop of
+// A window that loses the capture may never see the release: a pop-up menu took it (one
+// opened in the middle of a drag), another program did, or the system (the secure desktop of
 // Ctrl+Alt+Del, a locked session). The press ends there, as it does for the system's own
 // controls, and a left press has its release then, at the pointer: a drag, which only the
-// release ends, would otherwise go on without the button, the face's eyes frozen.
+// release ends, would otherwise go on without the button, the face's eyes frozen. Should the
+// real release come to this window after all, it reaches no control: a link pressed would
+// open a second time.
 void Form::Native::captureLost(HWND taker) {
     if (taker == hwnd || !pressed)
         return;
@@ -133,6 +142,9 @@ void Form::Native::captureLost(HWND taker) {
     const bool left = pressedLeft;
     pressed = nullptr;
     pressedLeft = false;
+    lostButtons = (GetKeyState(VK_LBUTTON) < 0 ? vbLeftButton : 0) |
+                  (GetKeyState(VK_RBUTTON) < 0 ? vbRightButton : 0) |
+                  (GetKeyState(VK_MBUTTON) < 0 ? vbMiddleButton : 0) | (left ? vbLeftButton : 0);
     if (!left)
         return;
     POINT at{};

@@ -19,7 +19,7 @@ HFONT create(const std::string& face, LONG characterHeight, bool underline) {
     description.lfWeight = FW_NORMAL;
     description.lfUnderline = underline ? TRUE : FALSE;
     description.lfCharSet = DEFAULT_CHARSET;
-    const std::wstring name = Text::wide(face).substr(0, LF_FACESIZE - 1);
+    const std::wstring name = Text::wide(face).value_or(L"").substr(0, LF_FACESIZE - 1);
     name.copy(description.lfFaceName, name.size());
     return CreateFontIndirectW(&description);
 }

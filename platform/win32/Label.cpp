@@ -29,7 +29,7 @@ void Label::Native::paint(Canvas& canvas, const RECT& area) {
     SetTextColor(dc, foreColor);
     SetBkMode(dc, TRANSPARENT);
     RECT text = device;
-    const std::wstring wide = Text::wide(caption);
+    const std::wstring wide = Text::wide(caption).value_or(L"");
     DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &text,
               DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     RestoreDC(dc, saved);

@@ -69,6 +69,9 @@ struct Form::Native {
     Windowless* pressed = nullptr;
     // The pressed control took a left press and has not had its release.
     bool pressedLeft = false;
+    // Buttons (vbLeftButton, ...) of a press whose capture was lost and that are still down:
+    // the press ended there, and their releases reach no control.
+    int lostButtons = 0;
     std::unique_ptr<Canvas> canvas;
 
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);

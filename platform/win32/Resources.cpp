@@ -41,7 +41,7 @@ template <typename Interface> struct Com {
 
 Picture decode(const std::string& name) {
     // Resource names compare without case: the script writes them in capitals.
-    HRSRC found = FindResourceW(nullptr, Text::wide(name).c_str(), RT_RCDATA);
+    HRSRC found = FindResourceW(nullptr, Text::wide(name).value_or(L"").c_str(), RT_RCDATA);
     if (!found)
         fail(name, "is not in the executable", HRESULT_FROM_WIN32(GetLastError()));
     const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
@@ -183,7 +183,7 @@ HANDLE Resources::image(const char* name, UINT type, int size) {
     if (added) {
         // The resource script numbers the icon group rather than naming it: group 1, as the
         // executable's own icon is looked for.
-        const std::wstring resource = Text::wide(name);
+        const std::wstring resource = Text::wide(name).value_or(L"");
         const wchar_t* id = type == IMAGE_ICON ? MAKEINTRESOURCEW(1) : resource.c_str();
         at->second = LoadImageW(GetModuleHandleW(nullptr), id, type, size, size, 0);
         if (!at->second)

@@ -80,15 +80,23 @@ std::int32_t Win32Platform::SetWindowPos(HWND window, std::intptr_t insertAfter,
 
 // The windows hand over UTF-8; the wide call takes every character of it, where the 8-bit call
 // would turn those outside the system code page into '?'. Operation, owner and show command go
-// over as they came; a null stays null.
+// over as they came; a null stays null. Text that is not UTF-8 is refused as a file that cannot
+// be found: passed on with its bad bytes replaced, it would open another target than the one
+// given.
 std::intptr_t Win32Platform::ShellExecuteA(HWND owner, const char* operation, const char* file,
                                            const char* parameters, const char* directory,
                                            std::int32_t showCommand) {
-    const auto wide = [](const char* text) {
-        return text ? Text::wide(text) : std::wstring();
+    bool refused = false;
+    const auto wide = [&refused](const char* text) {
+        const std::optional<std::wstring> converted =
+            text ? Text::wide(text) : std::optional<std::wstring>(std::wstring());
+        refused = refused || !converted;
+        return converted.value_or(std::wstring());
     };
     const std::wstring operationText = wide(operation), fileText = wide(file),
                        parametersText = wide(parameters), directoryText = wide(directory);
+    if (refused)
+        return SE_ERR_FNF;
     return reinterpret_cast<std::intptr_t>(::ShellExecuteW(
         owner, operation ? operationText.c_str() : nullptr, file ? fileText.c_str() : nullptr,
         parameters ? parametersText.c_str() : nullptr, directory ? directoryText.c_str() : nullptr,
@@ -106,7 +114,8 @@ void Win32Platform::PopupMenu(HWND window, Menu& menu) {
             AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
         } else {
             const UINT state = entry.Checked() != vbFalse ? MF_CHECKED : MF_UNCHECKED;
-            AppendMenuW(popup, MF_STRING | state, i + 1, Text::wide(entry.Caption()).c_str());
+            AppendMenuW(popup, MF_STRING | state, i + 1,
+                        Text::wide(entry.Caption()).value_or(L"").c_str());
         }
     }
     const DWORD at = GetMessagePos();

@@ -1,11 +1,17 @@
 #!/usr/bin/python3
 """The About window: where it opens, its layering, the ways to close it, its links and their
-cursor, and Exit while it is open."""
+cursor, and Exit while it is open. Under Wine also: a link pressed when the mouse capture is
+lost, and the Windows run-time's hand-off of a target that is not UTF-8."""
 
 import os
+import select
+import subprocess
+import time
+import unittest
 
 import harness as h
 import reliability as r
+from harness.wine import wine_command
 
 ABOUT_W, ABOUT_H = 245, 110
 EMAIL_BOX = (69, 33, 107, 18)
@@ -221,6 +227,64 @@ class AboutLinks(AboutCase):
         self.desktop.click(*self.box_centre(about, HOMEPAGE_BOX))
         self.assertEqual(self.read_record(1), ["https://www.example.org/vardo/"])
         self.assertTrue(self.vardo.alive())
+
+    def beside_vardo(self, name):
+        """A test program that the Windows build puts beside vardo.exe."""
+        path = os.path.join(os.path.dirname(h.vardo_binary()), name)
+        self.assertTrue(os.path.isfile(path), f"{path} is missing: make windows builds it")
+        return path
+
+    @unittest.skipUnless(h.WINE, "a Windows program takes the mouse capture")
+    def test_link_pressed_when_the_capture_is_lost_opens_once(self):
+        """The capture is lost while a link is held (as to the lock screen) and comes back:
+        the press ends there with the link's release, and the real release opens nothing."""
+        d = self.desktop
+        about = self.open_about()
+        d.move(*self.box_centre(about, EMAIL_BOX))
+        d.press(1)
+        command, env = wine_command([self.beside_vardo("take_capture.exe"), "--give-back"],
+                                    d.env(), d.wine_prefix)
+        taker = d.spawn(command, env=env, stdout=subprocess.PIPE, text=True)
+        self.addCleanup(h.stop, taker)
+        self.assertTrue(select.select([taker.stdout], [], [], 30)[0], "take_capture said nothing")
+        # The second line follows the first at once.
+        said = [taker.stdout.readline().strip() for _ in range(2)]
+        self.assertEqual(said, ["taken", "given back"])
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
+        d.release(1)
+        # A second opening would come before this link's, or soon after.
+        d.click(*self.box_centre(about, HOMEPAGE_BOX))
+        self.read_record(2)
+        time.sleep(2)
+        self.assertEqual(sorted(self.read_record(1)),
+                         ["https://www.example.org/vardo/", "mailto:vardo@example.org"])
+
+    @unittest.skipUnless(h.WINE, "the Windows run-time's hand-off")
+    def test_target_that_is_not_utf8_is_refused(self):
+        """The hand-off refuses a target with a byte that is not UTF-8 (ShellExecute's result
+        32 or less) rather than open it with the byte replaced; the same target without it is
+        opened."""
+        d = self.desktop
+        env = d.env()
+        for name, value in self.vardo_env.items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
+        results = []
+        for target in (b"mailto:vardo\xff@example.org", b"mailto:vardo@example.org"):
+            command, run_env = wine_command(
+                [self.beside_vardo("win32_calls.exe"), "hand-off", target.hex()], env,
+                d.wine_prefix)
+            done = subprocess.run(command, env=run_env, capture_output=True, text=True,
+                                  timeout=60, cwd=d.tmp)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            results.append(int(done.stdout))
+        self.assertLessEqual(results[0], 32, "the target that is not UTF-8 was handed on")
+        self.assertGreater(results[1], 32)
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
+        time.sleep(1)
+        self.assertEqual(self.read_record(1), ["mailto:vardo@example.org"])
 
     def test_links_show_the_link_cursor_and_labels_do_not(self):
         d = self.desktop

@@ -132,6 +132,20 @@ class FaceWindow(h.DesktopCase):
         d.release(1)
         self.assertEqual(v.origin(), dragged)
 
+    @unittest.skipUnless(h.WINE, "the Windows run-time's message")
+    def test_window_the_system_refuses_is_named_with_its_reason(self):
+        """A window the system will not make ends the program with a message box that names
+        the window and the system's reason (win32_calls.exe, built beside vardo.exe, refuses
+        it with ERROR_ACCESS_DENIED and reads the box)."""
+        d = self.desktop
+        probe = os.path.join(os.path.dirname(h.vardo_binary()), "win32_calls.exe")
+        self.assertTrue(os.path.isfile(probe), f"{probe} is missing: make windows builds it")
+        command, env = wine_command([probe, "unmade-window"], d.env(), d.wine_prefix)
+        done = subprocess.run(command, env=env, capture_output=True, text=True, timeout=60,
+                              cwd=d.tmp)
+        self.assertEqual((done.returncode, done.stdout.strip()),
+                         (1, 'Vardo cannot make its window "Unmade" (error 5).'), done.stderr)
+
     def test_pupils_stay_home_while_pointer_stays_at_origin(self):
         d, v = self.desktop, self.vardo
         self.assertEqual(d.pointer(), (0, 0))

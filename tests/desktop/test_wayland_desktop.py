@@ -3,7 +3,8 @@
 pointer that the compositor moves, also over a native Wayland window and the bare desktop,
 where XWayland does not see it; KWin's script goes with the program however it ends (a killed
 program's at the next move of the pointer); the GNOME Shell extension pushes the pointer and
-takes over once enabled, and one of the older version without pushes is asked each tick.
+takes over once enabled, tells a caller in a sandbox nothing, and one of the older version
+without pushes is asked each tick.
 (Other Wayland desktops: test_face_desktop.py.)
 
 The checks every desktop shares (shape, frame, window states, stacking, drag, menu, About)
@@ -83,11 +84,11 @@ def bus_name_of(desktop, pid):
 
 class BusCalls:
     """dbus-monitor on the desktop's session bus, recording the calls of one method, or of
-    every method."""
+    every method (or, of kind signal, one signal)."""
 
-    def __init__(self, desktop, member=None):
-        self.member = member
-        rule = "type='method_call'" + (f",member='{member}'" if member else "")
+    def __init__(self, desktop, member=None, kind="method_call"):
+        self.member, self.kind = member, kind
+        rule = f"type='{kind}'" + (f",member='{member}'" if member else "")
         self.log = os.path.join(desktop.tmp, f"monitor-{time.monotonic_ns()}.log")
         with open(self.log, "w") as out:
             self.process = desktop.spawn(
@@ -97,12 +98,18 @@ class BusCalls:
         # It has become a monitor once it has logged its own name being taken.
         h.wait_until(lambda: os.path.getsize(self.log) > 0, message="dbus-monitor to start")
 
+    def _field(self, name):
+        with open(self.log, errors="replace") as f:
+            return [line.split(f"{name}=")[1].split()[0] for line in f
+                    if line.startswith(self.kind.replace("_", " ")) and
+                    (self.member is None or f"member={self.member}" in line)]
+
     def senders(self):
         """The unique name of each caller, a call each."""
-        with open(self.log, errors="replace") as f:
-            return [line.split("sender=")[1].split()[0] for line in f
-                    if line.startswith("method call") and
-                    (self.member is None or f"member={self.member}" in line)]
+        return self._field("sender")
+
+    def destinations(self):
+        return self._field("destination")
 
     def stop(self):
         h.stop(self.process)
@@ -369,6 +376,54 @@ class GnomeShell(WaylandChecks, unittest.TestCase):
         self.point_at(*self.beside_face)
         self.assert_aim(v, self.beside_face)
         self.assertEqual(v.stderr(), "")
+
+    def test_sandboxed_callers_are_told_nothing(self):
+        # A process whose root holds /.flatpak-info, as a Flatpak app's (and its bus proxy's)
+        # does, is refused the position and the pushes; a connection it opened and used before
+        # it entered that root was answered, and the program keeps following the pointer.
+        d, v = self.desktop, self.start_vardo()
+        root = tempfile.mkdtemp(dir=d.tmp)
+        with open(os.path.join(root, ".flatpak-info"), "w") as f:
+            f.write("[Application]\nname=org.example.Sandboxed\n")
+        pushes = BusCalls(d, "Moved", kind="signal")
+        self.addCleanup(pushes.stop)
+        caller = d.spawn(["/usr/bin/python3", "-c", SANDBOXED_CALLER, root], env=d.env(),
+                         stdout=subprocess.PIPE, text=True)
+        self.addCleanup(h.stop, caller)
+        said = [caller.stdout.readline().strip() for _ in range(4)]
+        self.assertRegex(said[0], r"^\[\d+, \d+, \d+, \d+\]$", "before the sandbox")
+        refused = "org.freedesktop.DBus.Error.AccessDenied"
+        self.assertEqual(said[1:3], [refused, refused], "GetPosition and Watch in the sandbox")
+        for point in (self.beside_face, self.bare_desktop):
+            self.point_at(*point)
+            self.assert_aim(v, point)
+        self.assertIn(bus_name_of(d, v.process.pid), pushes.destinations())
+        self.assertNotIn(said[3], pushes.destinations())
+        self.assertEqual(v.stderr(), "")
+
+
+# Asks the extension for the position on one connection, then enters the root folder given
+# (chroot) and asks on another, opened before; prints the answers or errors and that second
+# connection's name, then waits to be ended.
+SANDBOXED_CALLER = """
+import os, signal, sys, dbus
+address = os.environ["DBUS_SESSION_BUS_ADDRESS"]
+before, inside = dbus.bus.BusConnection(address), dbus.bus.BusConnection(address)
+def ask(bus, method):
+    try:
+        return str([int(n) for n in bus.call_blocking(
+            "org.gnome.Shell", "/org/example/Vardo/Pointer", "org.example.Vardo.Pointer",
+            method, "", (), timeout=5) or ()])
+    except dbus.DBusException as e:
+        return e.get_dbus_name()
+print(ask(before, "GetPosition"), flush=True)
+os.chroot(sys.argv[1])
+os.chdir("/")
+for method in ("GetPosition", "Watch"):
+    print(ask(inside, method), flush=True)
+print(inside.get_unique_name(), flush=True)
+signal.pause()
+"""
 
 
 class OlderGnomeShellExtension(unittest.TestCase):
