@@ -3,7 +3,9 @@
 #include <QGuiApplication>
 
 xcb_connection_t* xcbConnection() {
-    const auto* x11 =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    // qGuiApp casts without looking, and a program without a GUI (the unit tests) has a plain
+    // QCoreApplication.
+    const auto* gui = qobject_cast<const QGuiApplication*>(QCoreApplication::instance());
+    const auto* x11 = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
