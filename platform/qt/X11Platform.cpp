@@ -44,7 +44,11 @@ int onXlibConnectionLost(Display*) {
 
 // Qt reports the broken connection as a warning and then exits with status 1 itself.
 void onToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (text.startsWith(QLatin1String("The X11 connection broke"))) {
+    // Once the connection is gone, whatever else fails with it (shared memory for a repaint,
+    // say) is the same fault: one line says it, whichever notices first.
+    xcb_connection_t* connection = xcbConnection();
+    if (text.startsWith(QLatin1String("The X11 connection broke")) ||
+        (connection && xcb_connection_has_error(connection))) {
         sayLostDisplay();
         return;
     }
@@ -54,7 +58,11 @@ void onToolkitMessage(QtMsgType type, const QMessageLogContext& context, const Q
 } // namespace
 
 X11Platform::X11Platform()
-    : deactivation(DeferredDeactivation::open()) {}
+    : deactivation(DeferredDeactivation::open()) {
+    // Qt's xcb layer puts in an Xlib handler of its own as it connects, which warns and then
+    // lets Xlib print its own line as well: ours goes back in once the application is made.
+    XSetIOErrorHandler(onXlibConnectionLost);
+}
 
 void X11Platform::reportLostDisplayOnce() {
     XSetIOErrorHandler(onXlibConnectionLost);
