@@ -22,6 +22,8 @@ constexpr int infoTimeoutMs = 1000;
 // How long the first look waits for a shell that is busy, or still starting the extension,
 // before it says that the extension does not answer.
 constexpr int firstLookPatienceMs = 10000;
+// How long the shell's reports of a change of the extension's state take to come to rest.
+constexpr int stateSettleMs = 300;
 
 // The shell's extension states (js/misc/extensionUtils.js; 45 renamed enabled/disabled to
 // active/inactive, with the same numbers). Initialized: loaded, but not in the enabled list.
@@ -35,7 +37,11 @@ constexpr int stateUninstalled = 99;
 } // namespace
 
 GnomeShellPointerSource::GnomeShellPointerSource(const QDBusConnection& bus)
-    : bus(bus) {}
+    : bus(bus) {
+    settling.setSingleShot(true);
+    settling.setInterval(stateSettleMs);
+    connect(&settling, &QTimer::timeout, this, &GnomeShellPointerSource::onStateSettled);
+}
 
 void GnomeShellPointerSource::checkExtension() {
     QPoint at;
@@ -161,11 +167,18 @@ void GnomeShellPointerSource::onExtensionStateChanged(const QString& uuid,
                                                       const QVariantMap& state) {
     if (uuid != QLatin1String(extensionUuid))
         return;
-    // Asking a disabled extension fails every time; a locked screen would pay that all night.
-    disabled = state.value(QStringLiteral("state")).toInt() != stateEnabled;
-    // Enabled or not, the pushes so far are over: once enabled the ticks ask until the next
-    // push. The ticks are woken either way.
+    // Enabled or not, the pushes so far are over, and nothing is asked of the extension until
+    // the shell has settled on its state.
+    enabledLast = state.value(QStringLiteral("state")).toInt() == stateEnabled;
     pushed = false;
+    disabled = true;
+    settling.start();
+}
+
+void GnomeShellPointerSource::onStateSettled() {
+    // Asking a disabled extension fails every time; a locked screen would pay that all night.
+    // Once enabled the ticks ask until the next push. The ticks are woken either way.
+    disabled = !enabledLast;
     if (!disabled)
         askForPushes();
     reportMove();

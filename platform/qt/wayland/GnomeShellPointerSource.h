@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 // The pointer on GNOME's Wayland session: Vardo's GNOME Shell extension pushes the pointer's
@@ -50,6 +51,7 @@ private Q_SLOTS:
     // The extension's push, in the shell's logical pixels.
     void onMoved(int x, int y, int width, int height);
     void onExtensionStateChanged(const QString& uuid, const QVariantMap& state);
+    void onStateSettled();
 
 private:
     void askForPushes();
@@ -76,5 +78,9 @@ private:
     QRect pushedStage;
     // The shell's last word on the extension was that it is not enabled.
     bool disabled = false;
+    // The shell reports a change of the extension's state in a burst (GNOME Shell 51 says it is
+    // enabled on its way to disabling it): the last word counts, once the burst is over.
+    QTimer settling;
+    bool enabledLast = true;
     MotionWatch* fallback = nullptr;
 };
