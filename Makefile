@@ -118,11 +118,12 @@ test-load: build $(if $(WINDOWS_EXE),windows)
 # make test-chroot: the same build and tests on a newer Debian (SUITE, unstable by default;
 # trixie works too) in a chroot cached in /var/cache/vardo, made from the mirror the host's
 # apt uses. Needs root. See tests/chroot/chroot.sh. CTEST_ARGS picks tests there too (and
-# then the package is not built).
+# then the package is not built). LOAD=1 runs the desktop suites alone there, under load, as
+# make test-load does on the host.
 SUITE ?= unstable
 .PHONY: test-chroot
 test-chroot:
-	tests/chroot/chroot.sh test $(SUITE) $(CTEST_ARGS)
+	tests/chroot/chroot.sh $(if $(filter 1,$(LOAD)),test-load,test) $(SUITE) $(CTEST_ARGS)
 
 # make soak: random pointer motion, drags, the menu, the About window and its links for
 # SOAK_MINUTES on the real vardo under Xvfb and openbox; prints its figures at the end.

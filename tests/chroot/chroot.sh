@@ -6,6 +6,9 @@
 #   tests/chroot/chroot.sh test SUITE [CTEST_ARGS...]
 #                                         make it if needed, then build and test the checkout in
 #                                         it (only the tests CTEST_ARGS pick, e.g. -R kwin)
+#   tests/chroot/chroot.sh test-load SUITE [CTEST_ARGS...]
+#                                         the same with the desktop suites alone, under load
+#                                         (make test-load in the chroot)
 #   tests/chroot/chroot.sh shell SUITE    an interactive shell in the isolated chroot
 #
 # The chroot is cached outside the checkout in $VARDO_CHROOT_CACHE (/var/cache/vardo by default) as
@@ -204,7 +207,7 @@ case "${1:-}" in
         exec 9>"$cache/chroot-$suite.lock"
         flock 9
         make_chroot "$suite" ;;
-    test|shell)
+    test|test-load|shell)
         what=$1 suite=${2:-unstable}
         shift $(($# < 2 ? $# : 2))
         mkdir -p "$cache"
@@ -213,8 +216,10 @@ case "${1:-}" in
         make_chroot "$suite"
         if [ "$what" = shell ]; then
             run_chroot "$suite" /bin/bash
+        elif [ "$what" = test-load ]; then
+            run_chroot "$suite" /bin/bash /src/tests/chroot/inside.sh --load "$@"
         else
             run_chroot "$suite" /bin/bash /src/tests/chroot/inside.sh "$@"
         fi ;;
-    *) die "usage: $0 make|test|shell [SUITE]" ;;
+    *) die "usage: $0 make|test|test-load|shell [SUITE]" ;;
 esac
