@@ -186,8 +186,7 @@ class AboutWindow(AboutCase):
         d, v = self.desktop, self.vardo
         self.park_face()
         first = self.open_about()
-        d.activate(v.face)
-        h.wait_until(lambda: d.active_window() == v.face, message="the face active")
+        d.make_active(v.face, message="the face active")
         second = self.open_about()
         self.assertEqual(second, first)
         self.assertEqual(d.windows_titled("About Vardo"), [first])

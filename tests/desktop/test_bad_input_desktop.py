@@ -129,8 +129,7 @@ class BadInput(h.DesktopCase):
 
     def test_keys_typed_at_the_face(self):
         d, v = self.desktop, self.vardo
-        d.activate(v.face)
-        h.wait_until(lambda: d.active_window() == v.face, message="the face active")
+        d.make_active(v.face, message="the face active")
         # Neither the access keys (t, a, e) nor anything else does a thing while no menu is
         # open.
         for _ in range(80):
@@ -146,8 +145,7 @@ class BadInput(h.DesktopCase):
 
     def alt_f4(self, wid):
         d = self.desktop
-        d.activate(wid)
-        h.wait_until(lambda: d.active_window() == wid, message="the window active")
+        d.make_active(wid)
         alt, f4 = d.keycode("Alt_L"), d.keycode("F4")
         h.xtest.fake_input(d.d, h.X.KeyPress, alt)
         h.xtest.fake_input(d.d, h.X.KeyPress, f4)

@@ -158,8 +158,7 @@ class MenuAsTheFocusGoes(h.DesktopCase):
         d, v = self.desktop, self.vardo
         other = d.make_window(0, 0, 60, 60, (200, 0, 0), title="Other")
         self.addCleanup(other.destroy)
-        d.activate(v.face)
-        h.wait_until(lambda: d.active_window() == v.face, message="the face active")
+        d.make_active(v.face, message="the face active")
         d.move(*v.to_screen(47, 40))
         # Until the face has taken its FocusIn and its timer rests, with no request pending.
         time.sleep(0.5)

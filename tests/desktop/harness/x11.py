@@ -387,6 +387,24 @@ class Desktop:
     def activate(self, wid):
         self.send_root_message(wid, "_NET_ACTIVE_WINDOW", [2, X.CurrentTime, 0])
 
+    def make_active(self, wid, message="the window active"):
+        """Activates the window and waits until it is the active one, asking again every
+        2 s: a window the program has just shown may still have its own activation request
+        to make (Qt makes it once it has handled the window's MapNotify, late on a loaded
+        machine), and a window manager takes that later request, however old its time,
+        over ours."""
+        def active():
+            if self.active_window() == wid:
+                return True
+            if time.monotonic() >= asked[0] + 2:
+                self.activate(wid)
+                asked[0] = time.monotonic()
+            return False
+
+        self.activate(wid)
+        asked = [time.monotonic()]
+        wait_until(active, message=message)
+
     def close_window(self, wid):
         """Asks the window manager to close the window, as its close button would."""
         self.send_root_message(wid, "_NET_CLOSE_WINDOW", [X.CurrentTime, 2])
