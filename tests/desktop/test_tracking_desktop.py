@@ -150,7 +150,10 @@ class Tracking(h.DesktopCase):
         d.release(1)
         self.assertTrue(v.alive(), v.stderr())
         v.wait_origin((last[0] - grab[0], last[1] - grab[1]))
-        # Still responsive: a short drag afterwards moves it on.
+        # Still responsive: the pupils follow again, and a short drag moves it on. The pupils
+        # come first: Wine 10 may still be settling the window's place after the flood, and a
+        # drag right after the release sometimes left the face where it was (1 run in 4 there).
+        v.wait_follows_across(v.origin())
         v.drag(grab, (10, 10))
         v.wait_origin((last[0] - grab[0] + 10, last[1] - grab[1] + 10))
 
