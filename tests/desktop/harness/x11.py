@@ -393,16 +393,17 @@ class Desktop:
         to make (Qt makes it once it has handled the window's MapNotify, late on a loaded
         machine), and a window manager takes that later request, however old its time,
         over ours."""
+        asked = 0.0
+
         def active():
+            nonlocal asked
             if self.active_window() == wid:
                 return True
-            if time.monotonic() >= asked[0] + 2:
+            if time.monotonic() >= asked + 2:
                 self.activate(wid)
-                asked[0] = time.monotonic()
+                asked = time.monotonic()
             return False
 
-        self.activate(wid)
-        asked = [time.monotonic()]
         wait_until(active, message=message)
 
     def close_window(self, wid):
