@@ -27,6 +27,7 @@ add_library(vardolib STATIC
     ${VARDO_QT_DIR}/LinkCursor.cpp
     ${VARDO_QT_DIR}/Menu.cpp
     ${VARDO_QT_DIR}/MenuEntry.cpp
+    ${VARDO_QT_DIR}/MenuGrab.cpp
     ${VARDO_QT_DIR}/MouseCodes.cpp
     ${VARDO_QT_DIR}/QtColour.cpp
     ${VARDO_QT_DIR}/QtFont.cpp
