@@ -79,6 +79,18 @@ class Vardo:
     def wait_origin(self, expected, timeout=5):
         wait_equal(self.origin, tuple(expected), "face", timeout)
 
+    def wait_still(self, quiet=0.3, timeout=5):
+        """Waits until the face's window has stayed in one place for `quiet` seconds."""
+        seen = {"place": self.origin(), "since": time.monotonic()}
+
+        def still():
+            place = self.origin()
+            if place != seen["place"]:
+                seen.update(place=place, since=time.monotonic())
+            return time.monotonic() - seen["since"] >= quiet
+
+        wait_until(still, timeout=timeout, interval=0.01, message="the face to stay in one place")
+
     def stderr(self):
         with open(self.stderr_path, errors="replace") as f:
             return f.read()
