@@ -141,6 +141,9 @@ class Menu(h.DesktopCase):
     # menu has come up (the X server holds the program's requests here for 0.3 s), and keeps
     # the button down. The menu comes up while the desktop holds the pointer, so it cannot take
     # it; it must go, as the click asked, rather than stay where no click outside reaches it.
+    # Under Wine the menu is Wine's, which takes the X pointer as Qt does, without reading the
+    # answer, and stays up the same way; Windows itself has no such grab to be refused.
+    @unittest.skipIf(h.WINE, "Wine's menus take the X pointer without reading the answer")
     def test_menu_closed_by_a_click_that_came_before_it(self):
         d, v = self.desktop, self.vardo
         d.move(*v.to_screen(47, 40))
