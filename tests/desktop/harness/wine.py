@@ -4,6 +4,7 @@ takes seconds: `python3 -m harness --wine-prefix DIR` in tests/desktop)."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 
@@ -65,6 +66,7 @@ def make_wine_prefix(path):
         else:
             done.check_returncode()
     subprocess.run([wineserver(), "-w"], env=env, check=True, timeout=120)
+    _remove_server_folder(path)
 
 
 def copy_wine_prefix(folder, dpi=None):
@@ -86,10 +88,23 @@ def copy_wine_prefix(folder, dpi=None):
     return prefix
 
 
+def _remove_server_folder(prefix):
+    """Debian's Wine keeps a prefix's server socket in a folder of /tmp (wine-XXXXXX), named in
+    the prefix's `wineserver` file, and leaves the folder there when the server ends."""
+    try:
+        with open(os.path.join(prefix, "wineserver")) as f:
+            name = f.read().strip()
+    except OSError:
+        return
+    if re.fullmatch(r"wine-\w{6}", name):
+        shutil.rmtree(os.path.join("/tmp", name), ignore_errors=True)
+
+
 def stop_wine_prefix(prefix):
     # The prefix's server outlives the programs by seconds; it is no child of ours.
     subprocess.run([wineserver(), "-k"], env=wine_env(prefix),
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+    _remove_server_folder(prefix)
 
 
 def wine_command(command, env, prefix):
