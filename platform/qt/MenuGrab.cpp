@@ -18,26 +18,16 @@ constexpr int maxTries = 50;
 } // namespace
 
 void MenuGrab::watch(QMenu& menu) {
-    xcb_connection_t* c = xcbConnection();
-    if (!c)
-        return;
-    const xcb_query_extension_reply_t* input = xcb_get_extension_data(c, &xcb_input_id);
-    if (!input || !input->present)
-        return;
-    // The toolkit asks for 2.2 or later itself and the server answers a second query with the
-    // lower of the two versions.
-    const ReplyPtr<xcb_input_xi_query_version_reply_t> version(
-        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr),
-        &std::free);
+    const xcb_input_xi_query_version_reply_t* version = xinputVersion();
     if (!version || version->major_version < 2)
         return;
     std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_BUTTON_PRESS |
                          XCB_INPUT_XI_EVENT_MASK_BUTTON_RELEASE | XCB_INPUT_XI_EVENT_MASK_MOTION |
                          XCB_INPUT_XI_EVENT_MASK_ENTER | XCB_INPUT_XI_EVENT_MASK_LEAVE;
-    if (version->major_version > 2 || version->minor_version >= 2)
+    if (xinputHasTouch(version))
         mask |= XCB_INPUT_XI_EVENT_MASK_TOUCH_BEGIN | XCB_INPUT_XI_EVENT_MASK_TOUCH_UPDATE |
                 XCB_INPUT_XI_EVENT_MASK_TOUCH_END;
-    menu.installEventFilter(new MenuGrab(menu, c, mask));
+    menu.installEventFilter(new MenuGrab(menu, xcbConnection(), mask));
 }
 
 MenuGrab::MenuGrab(QMenu& menu, xcb_connection_t* connection, std::uint32_t mask)
@@ -46,7 +36,6 @@ MenuGrab::MenuGrab(QMenu& menu, xcb_connection_t* connection, std::uint32_t mask
     , connection(connection)
     , mask(mask) {
     retry.setSingleShot(true);
-    retry.setInterval(retryMs);
     connect(&retry, &QTimer::timeout, this, &MenuGrab::take);
 }
 

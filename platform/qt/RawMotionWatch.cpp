@@ -11,29 +11,19 @@ std::uint32_t RawMotionWatch::rawEventMask(const xcb_input_xi_query_version_repl
     if (!version || version->major_version < 2)
         return 0;
     std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_RAW_MOTION;
-    // Selecting touch events on a connection that speaks less than 2.2 is an error.
-    if (version->major_version > 2 || version->minor_version >= 2)
+    if (xinputHasTouch(version))
         mask |= XCB_INPUT_XI_EVENT_MASK_RAW_TOUCH_BEGIN | XCB_INPUT_XI_EVENT_MASK_RAW_TOUCH_UPDATE;
     return mask;
 }
 
 std::unique_ptr<RawMotionWatch> RawMotionWatch::open(bool lookForWarps) {
-    xcb_connection_t* c = xcbConnection();
-    if (!c)
-        return nullptr;
-    const xcb_query_extension_reply_t* input = xcb_get_extension_data(c, &xcb_input_id);
-    if (!input || !input->present)
-        return nullptr;
     // Raw events reach a client that speaks XInput 2.0 or later, and also while another client
-    // holds a grab. The toolkit asks for 2.2 or later itself; a server takes a second query of
-    // 2.2 or later from the same client and answers it with the lower of the two versions, and
-    // one without XInput 2 fails it.
-    const std::unique_ptr<xcb_input_xi_query_version_reply_t, decltype(&std::free)> version(
-        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr),
-        &std::free);
-    const std::uint32_t mask = rawEventMask(version.get());
+    // holds a grab.
+    const std::uint32_t mask = rawEventMask(xinputVersion());
     if (!mask)
         return nullptr;
+    xcb_connection_t* c = xcbConnection();
+    const xcb_query_extension_reply_t* input = xcb_get_extension_data(c, &xcb_input_id);
     // Raw events belong to no window: selected on the first screen's root, they come for the
     // pointer on every screen of the display (seen with a face on the second screen).
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
